@@ -1,0 +1,26 @@
+# Shared by run.sh and test.sh: installs the Debian packages the project needs,
+# or, without root, prints the exact command that does.
+# usage: ensure_packages PACKAGE...
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    else
+        echo "Some packages are missing. Install them with:" >&2
+        echo "  sudo apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+}
+
+# What building the program needs.
+BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev
+                fonts-wqy-microhei)
