@@ -1,0 +1,20 @@
+// The line settings of the serial control, parsed from its setting text such
+// as "9600,N,8,1" (baud rate, parity, data bits, stop bits).
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+#include <optional>
+
+struct LineSettings
+{
+    qint32 baudRate = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+
+// Parity is one of N, E, O, M, S (either case), data bits 5 to 8, stop bits
+// 1, 1.5 or 2. Nothing when the text is malformed.
+std::optional<LineSettings> parseLineSettings(const QString &text);
