@@ -1,0 +1,108 @@
+// The receive box: a read-only multi-line text view for text that arrives one
+// character at a time; appending costs the same however much it already holds.
+#pragma once
+
+#include "console/text_wrap.h"
+
+#include <QBasicTimer>
+#include <QFrame>
+#include <QString>
+#include <QStringView>
+
+class QMenu;
+class QPainter;
+class QRectF;
+
+class ReceiveView : public QFrame
+{
+    Q_OBJECT
+
+public:
+    // Most characters held, hours of a 9600-baud line; past it the oldest
+    // eighth of the text is dropped, ending at a line start.
+    static constexpr qsizetype maxCharacters = 16 * 1024 * 1024;
+
+    explicit ReceiveView(QWidget *parent = nullptr);
+    ~ReceiveView() override;
+
+    // The characters exactly as appended, line breaks included. CR LF, a lone
+    // CR and a lone LF each start one new line on the screen.
+    QString text() const { return m_lines.text(); }
+    void setText(const QString &text);
+    // Adds text at the end; neither the caret nor the view moves.
+    void appendText(QStringView text);
+    qsizetype length() const { return m_lines.length(); }
+
+    // Most characters held before the oldest are dropped, maxCharacters
+    // unless set otherwise.
+    void setMaximumCharacters(qsizetype count);
+    qsizetype maximumCharacters() const { return m_maximumCharacters; }
+
+    // Lines as shown: wrapped at the right edge, after the last space that
+    // fits or else before the first character that does not.
+    qsizetype visualLineCount() const;
+    QString visualLineText(qsizetype line) const; // including its line break
+    qreal wrapWidth() const;
+    int firstVisibleLine() const;
+    int visibleLineCount() const; // lines that fit whole
+
+    qsizetype cursorPosition() const { return m_cursor; }
+    // Moves the caret, clearing the selection; the view follows it.
+    void setCursorPosition(qsizetype position);
+    bool hasSelectedText() const { return m_anchor != m_cursor; }
+    QString selectedText() const;
+    qsizetype selectionStart() const { return qMin(m_anchor, m_cursor); }
+    qsizetype selectionEnd() const { return qMax(m_anchor, m_cursor); }
+
+    // Copy and Select All; the caller owns the menu.
+    QMenu *createStandardContextMenu();
+
+    QSize sizeHint() const override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
+    void clear();
+    void copy() const;
+    void selectAll();
+
+protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    void ensureLayout() const;
+    QRect textRect() const;
+    qsizetype linesInView() const; // including a partly visible last one
+    void dropOldestText();
+    void moveCursor(qsizetype position, bool keepAnchor);
+    void ensureCursorVisible();
+    void scrollTo(qsizetype firstLine);
+    qsizetype positionAt(const QPoint &point) const;
+    QRect cursorRect() const;
+    void drawLine(QPainter &painter, qsizetype line, const QRectF &rect) const;
+    void restartBlinking();
+
+    mutable WrappedText m_lines;
+    mutable bool m_fontChanged = true;
+    mutable qsizetype m_firstLine = 0;
+    qsizetype m_maximumCharacters = maxCharacters;
+    qsizetype m_cursor = 0;
+    qsizetype m_anchor = 0;
+    qreal m_goalX = -1; // kept while moving up and down
+    QBasicTimer m_blinkTimer;
+    bool m_cursorShown = false;
+    bool m_selectingWithMouse = false;
+    int m_wheelDelta = 0;
+};

@@ -1,0 +1,503 @@
+// The receive box: text kept as received, wrapping, the caret and the view,
+// selection and copying, and the size limit.
+#include "console/receive_view.h"
+
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+// The box as the program shows it: 400 x 130 pixels, 12-pixel WenQuanYi.
+void setUpView(ReceiveView &view, int width = 400, int height = 130)
+{
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(12);
+    view.setFont(font);
+    view.resize(width, height);
+}
+
+QStringList visualLines(const ReceiveView &view)
+{
+    QStringList lines;
+    for (qsizetype line = 0; line < view.visualLineCount(); ++line)
+        lines.append(view.visualLineText(line));
+    return lines;
+}
+
+// Width of text as the box lays it out: the sum of its characters' advances,
+// line breaks taking none.
+qreal textWidth(const ReceiveView &view, QStringView text)
+{
+    const QFontMetricsF metrics(view.font(), &view);
+    qreal width = 0;
+    for (const QChar c : text) {
+        if (c != u'\r' && c != u'\n')
+            width += metrics.horizontalAdvance(c);
+    }
+    return width;
+}
+
+void appendByCharacter(ReceiveView &view, QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        view.appendText(text.sliced(i, 1));
+}
+
+QString numberedLines(int count, const QString &lineEnd)
+{
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral("line %1").arg(i, 3, 10, QLatin1Char('0')) + lineEnd;
+    return text;
+}
+
+// Text of every shape the line may carry: words, runs of spaces, long words,
+// Chinese, all kinds of line breaks, tabs, control characters and a
+// character outside the Basic Multilingual Plane.
+QString mixedText()
+{
+    const QStringList pieces = {QStringLiteral(" "),       QStringLiteral("   "),
+                                QStringLiteral("\r\n"),    QStringLiteral("\r"),
+                                QStringLiteral("\n"),      QStringLiteral("\t"),
+                                QStringLiteral("中文"),    QStringLiteral("测试，数据。"),
+                                QStringLiteral("\x1b[0m"), QString(QChar(0)),
+                                QStringLiteral("😀"),       QString(200, u'#')};
+    QRandomGenerator random(20240601);
+    QString text;
+    while (text.size() < 20000) {
+        if (random.bounded(3) == 0) {
+            text += pieces.at(random.bounded(int(pieces.size())));
+        } else {
+            const int letters = 1 + random.bounded(30);
+            for (int i = 0; i < letters; ++i)
+                text += QChar(u'a' + random.bounded(26));
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+class TestReceiveView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsTextAndBreaksLines_data();
+    void keepsTextAndBreaksLines();
+    void wrapsAfterTheLastSpaceThatFits();
+    void wrapsAtCharactersWithoutSpaces();
+    void wrapsChineseByWidth();
+    void wrapsTheSameHoweverTextArrives();
+    void rewrapsOnResize();
+    void caretKeysMoveAndViewFollows();
+    void appendingMovesNeitherCaretNorView();
+    void selectsAndCopies();
+    void fullBoxDropsOldestText();
+    void ignoresTypingButTakesInputMethodEvents();
+    void paintsTextOnWhite();
+    void showsCaretOnlyWhenFocused();
+};
+
+void TestReceiveView::keepsTextAndBreaksLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("no break") << QStringLiteral("abc") << 1;
+    QTest::newRow("empty") << QString() << 1;
+    QTest::newRow("CR LF") << QStringLiteral("ab\r\ncd") << 2;
+    QTest::newRow("lone CR") << QStringLiteral("ab\rcd") << 2;
+    QTest::newRow("lone LF") << QStringLiteral("ab\ncd") << 2;
+    QTest::newRow("LF CR") << QStringLiteral("ab\n\rcd") << 3;
+    QTest::newRow("CR CR") << QStringLiteral("ab\r\rcd") << 3;
+    QTest::newRow("CR LF CR LF") << QStringLiteral("a\r\n\r\nb") << 3;
+    QTest::newRow("ends with CR LF") << QStringLiteral("ab\r\n") << 2;
+    QTest::newRow("ends with CR") << QStringLiteral("ab\r") << 2;
+    QTest::newRow("only breaks") << QStringLiteral("\r\n\n\r") << 4;
+    QTest::newRow("control characters")
+        << QStringLiteral("a\tb") + QChar(0) + QStringLiteral("c\x1b[0m\x7f\b") << 1;
+}
+
+void TestReceiveView::keepsTextAndBreaksLines()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+
+    ReceiveView whole;
+    setUpView(whole);
+    whole.setText(text);
+    QCOMPARE(whole.text(), text);
+    QCOMPARE(whole.length(), text.size());
+    QCOMPARE(whole.visualLineCount(), lines);
+    QCOMPARE(visualLines(whole).join(QString()), text);
+
+    // One character per append puts CR and LF in separate appends.
+    ReceiveView byCharacter;
+    setUpView(byCharacter);
+    appendByCharacter(byCharacter, text);
+    QCOMPARE(byCharacter.text(), text);
+    QCOMPARE(visualLines(byCharacter), visualLines(whole));
+
+    for (qsizetype split = 1; split < text.size(); ++split) {
+        ReceiveView twoPieces;
+        setUpView(twoPieces);
+        twoPieces.appendText(QStringView(text).first(split));
+        twoPieces.appendText(QStringView(text).sliced(split));
+        QCOMPARE(twoPieces.text(), text);
+        QCOMPARE(visualLines(twoPieces), visualLines(whole));
+    }
+}
+
+void TestReceiveView::wrapsAfterTheLastSpaceThatFits()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setText(
+        QStringLiteral("alpha beta gamma delta epsilon zeta eta theta iota kappa ").repeated(8));
+    const QStringList lines = visualLines(view);
+    QVERIFY(lines.size() > 3);
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        QVERIFY2(line.endsWith(u' ') && !lines.at(i + 1).startsWith(u' '), qPrintable(line));
+        QVERIFY(textWidth(view, line.trimmed()) <= view.wrapWidth());
+        const QString nextWord = lines.at(i + 1).section(u' ', 0, 0);
+        QVERIFY2(textWidth(view, line + nextWord) > view.wrapWidth(), qPrintable(line));
+    }
+
+    // A word longer than a line leaves the line after its space, then is
+    // broken where it does not fit.
+    view.setText(QStringLiteral("ab ") + QString(300, u'x'));
+    QCOMPARE(view.visualLineText(0), QStringLiteral("ab "));
+    QVERIFY(view.visualLineCount() > 2);
+}
+
+void TestReceiveView::wrapsAtCharactersWithoutSpaces()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setText(QStringLiteral("0123456789ABCDEF").repeated(40));
+    const QStringList lines = visualLines(view);
+    QVERIFY(lines.size() > 3);
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        QVERIFY(textWidth(view, lines.at(i)) <= view.wrapWidth());
+        QVERIFY(textWidth(view, lines.at(i) + lines.at(i + 1).front()) > view.wrapWidth());
+    }
+}
+
+void TestReceiveView::wrapsChineseByWidth()
+{
+    ReceiveView view;
+    setUpView(view);
+    const qreal advance = textWidth(view, u"中");
+    QVERIFY(advance > 0);
+    view.setText(QStringLiteral("中文显示测试").repeated(50));
+    const qsizetype perLine = qsizetype(view.wrapWidth() / advance);
+    const QStringList lines = visualLines(view);
+    QCOMPARE(lines.size(), (300 + perLine - 1) / perLine);
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        QCOMPARE(lines.at(i).size(), perLine);
+
+    // A line may break between Chinese characters, so a Latin word after
+    // them moves to the next line whole.
+    const qsizetype fitting = qsizetype((view.wrapWidth() - textWidth(view, u"abc")) / advance);
+    view.setText(QString(fitting, u'中') + QStringLiteral("abcdefgh"));
+    QCOMPARE(visualLines(view), QStringList({QString(fitting, u'中'), QStringLiteral("abcdefgh")}));
+}
+
+void TestReceiveView::wrapsTheSameHoweverTextArrives()
+{
+    const QString text = mixedText();
+    ReceiveView whole;
+    setUpView(whole);
+    whole.setText(text);
+
+    ReceiveView byCharacter;
+    setUpView(byCharacter);
+    appendByCharacter(byCharacter, text);
+
+    ReceiveView byChunk;
+    setUpView(byChunk);
+    QRandomGenerator random(7);
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype size = qMin<qsizetype>(1 + random.bounded(50), text.size() - from);
+        byChunk.appendText(QStringView(text).sliced(from, size));
+        from += size;
+    }
+
+    QCOMPARE(byCharacter.text(), text);
+    QCOMPARE(byChunk.text(), text);
+    const QStringList lines = visualLines(whole);
+    QCOMPARE(visualLines(byCharacter), lines);
+    QCOMPARE(visualLines(byChunk), lines);
+    QCOMPARE(lines.join(QString()), text);
+    for (const QString &line : lines) // a surrogate pair is never split
+        QVERIFY(!line.front().isLowSurrogate() && !line.back().isHighSurrogate());
+}
+
+void TestReceiveView::rewrapsOnResize()
+{
+    const QString text =
+        QStringLiteral("one two three four five six seven eight nine ten\r\n").repeated(40);
+    ReceiveView view;
+    setUpView(view);
+    view.show();
+    view.setText(text);
+    const qsizetype wideLines = view.visualLineCount();
+    view.setCursorPosition(text.size() / 2);
+    const int first = view.firstVisibleLine();
+    QVERIFY(first > 0);
+    qsizetype topCharacter = 0;
+    for (int line = 0; line < first; ++line)
+        topCharacter += view.visualLineText(line).size();
+
+    view.resize(200, 130);
+    QVERIFY(view.visualLineCount() > wideLines);
+    ReceiveView narrow;
+    setUpView(narrow, 200, 130);
+    narrow.setText(text);
+    QCOMPARE(visualLines(view), visualLines(narrow));
+
+    // The character that was at the top of the view stays on its top line.
+    qsizetype newTop = 0;
+    for (int line = 0; line < view.firstVisibleLine(); ++line)
+        newTop += view.visualLineText(line).size();
+    QVERIFY(newTop <= topCharacter);
+    QVERIFY(topCharacter < newTop + view.visualLineText(view.firstVisibleLine()).size());
+
+    view.resize(400, 130);
+    QCOMPARE(view.visualLineCount(), wideLines);
+}
+
+void TestReceiveView::caretKeysMoveAndViewFollows()
+{
+    ReceiveView view;
+    setUpView(view);
+    const QString text = numberedLines(100, QStringLiteral("\r\n")); // 10 characters a line
+    view.setText(text);
+    const int shown = view.visibleLineCount();
+    QVERIFY(shown >= 3);
+    QCOMPARE(view.cursorPosition(), 0);
+
+    for (int i = 1; i < shown; ++i)
+        QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.cursorPosition(), 10 * (shown - 1));
+    QCOMPARE(view.firstVisibleLine(), 0);
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.firstVisibleLine(), 1);
+    QTest::keyClick(&view, Qt::Key_Up);
+    QCOMPARE(view.firstVisibleLine(), 1);
+
+    const qsizetype lineStart = view.cursorPosition();
+    QTest::keyClick(&view, Qt::Key_End);
+    QCOMPARE(view.cursorPosition(), lineStart + 8);
+    QTest::keyClick(&view, Qt::Key_Right); // over CR LF at once
+    QCOMPARE(view.cursorPosition(), lineStart + 10);
+    QTest::keyClick(&view, Qt::Key_Left);
+    QCOMPARE(view.cursorPosition(), lineStart + 8);
+    QTest::keyClick(&view, Qt::Key_Home);
+    QCOMPARE(view.cursorPosition(), lineStart);
+
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), text.size());
+    QCOMPARE(view.firstVisibleLine(), view.visualLineCount() - shown);
+    QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view.cursorPosition(), 0);
+    QCOMPARE(view.firstVisibleLine(), 0);
+
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    QCOMPARE(view.firstVisibleLine(), shown);
+    QCOMPARE(view.cursorPosition(), 10 * shown + 1);
+    QTest::keyClick(&view, Qt::Key_PageDown);
+    QCOMPARE(view.firstVisibleLine(), 2 * shown);
+    QTest::keyClick(&view, Qt::Key_PageUp);
+    QCOMPARE(view.firstVisibleLine(), shown);
+    QCOMPARE(view.cursorPosition(), 10 * shown + 1);
+}
+
+void TestReceiveView::appendingMovesNeitherCaretNorView()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setText(numberedLines(3, QStringLiteral("\n")));
+    view.setCursorPosition(5);
+    appendByCharacter(view, numberedLines(200, QStringLiteral("\r\n")));
+    QCOMPARE(view.cursorPosition(), 5);
+    QCOMPARE(view.firstVisibleLine(), 0);
+
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    const int first = view.firstVisibleLine();
+    const qsizetype end = view.cursorPosition();
+    QCOMPARE(end, view.length());
+    appendByCharacter(view, QString(5000, u'z'));
+    QCOMPARE(view.firstVisibleLine(), first);
+    QCOMPARE(view.cursorPosition(), end);
+    QVERIFY(view.visualLineCount() > first + view.visibleLineCount());
+}
+
+void TestReceiveView::selectsAndCopies()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.show();
+    view.setText(QStringLiteral("hello world\r\nsecond line"));
+    QClipboard *clipboard = QGuiApplication::clipboard();
+
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("hello"));
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), QStringLiteral("hello"));
+    QTest::keyClick(&view, Qt::Key_End, Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("hello world"));
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view.selectedText(), QStringLiteral("hello world\r\nsecond line"));
+    QTest::keyClick(&view, Qt::Key_Left);
+    QVERIFY(!view.hasSelectedText());
+    QCOMPARE(view.cursorPosition(), 0);
+
+    QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(view.selectedText(), view.text());
+    QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(clipboard->text(), view.text());
+
+    // Dragging over the first line selects it, up to its line break.
+    const QRect area = view.contentsRect();
+    const int firstRow = area.top() + 4 + view.fontMetrics().height() / 2;
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(area.left() + 4, firstRow));
+    QVERIFY(!view.hasSelectedText());
+    QTest::mouseMove(&view, QPoint(area.right() - 2, firstRow));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(area.right() - 2, firstRow));
+    QCOMPARE(view.selectedText(), QStringLiteral("hello world"));
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(area.left() + 6, firstRow));
+    QCOMPARE(view.selectedText(), QStringLiteral("hello"));
+
+    std::unique_ptr<QMenu> menu(view.createStandardContextMenu());
+    const QList<QAction *> actions = menu->actions();
+    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions.at(0)->text(), QStringLiteral("复制"));
+    QCOMPARE(actions.at(2)->text(), QStringLiteral("全选"));
+    clipboard->clear();
+    actions.at(0)->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("hello"));
+    actions.at(2)->trigger();
+    QCOMPARE(view.selectedText(), view.text());
+
+    view.setCursorPosition(3);
+    menu.reset(view.createStandardContextMenu());
+    QVERIFY(!menu->actions().at(0)->isEnabled());
+}
+
+void TestReceiveView::fullBoxDropsOldestText()
+{
+    ReceiveView view;
+    QCOMPARE(view.maximumCharacters(), ReceiveView::maxCharacters);
+    setUpView(view);
+    view.setMaximumCharacters(1000);
+
+    const QString text = numberedLines(400, QStringLiteral("\r\n"));
+    view.appendText(QStringView(text).first(600));
+    view.setCursorPosition(500); // on "line 050"
+    for (qsizetype i = 600; i < 1100; ++i) {
+        view.appendText(QStringView(text).sliced(i, 1));
+        QVERIFY(view.length() <= 1000);
+    }
+    QVERIFY(!text.startsWith(view.text()));
+    QCOMPARE(view.text().mid(view.cursorPosition(), 8), QStringLiteral("line 050"));
+    appendByCharacter(view, QStringView(text).sliced(1100));
+    QVERIFY(view.length() <= 1000);
+    QVERIFY(view.length() >= 1000 - 1000 / 8 - 10);
+    QVERIFY(text.endsWith(view.text()));
+    QVERIFY(view.text().startsWith(QStringLiteral("line ")));
+    QCOMPARE(view.cursorPosition(), 0); // its line was dropped
+
+    // What is left is laid out as if it had arrived alone, also when the
+    // text has no line breaks.
+    ReceiveView fresh;
+    setUpView(fresh);
+    fresh.setText(view.text());
+    QCOMPARE(visualLines(view), visualLines(fresh));
+    view.clear();
+    const QString words = QStringLiteral("lorem ipsum dolor sit amet ").repeated(100);
+    appendByCharacter(view, words);
+    QVERIFY(view.length() <= 1000);
+    QVERIFY(words.endsWith(view.text()));
+    fresh.setText(view.text());
+    QCOMPARE(visualLines(view), visualLines(fresh));
+
+    view.appendText(QString(3000, u'x'));
+    QCOMPARE(view.text(), QString(1000, u'x'));
+
+    // A limit shorter than one visual line (zero-width characters never wrap).
+    view.setMaximumCharacters(100);
+    appendByCharacter(view, QString(300, QChar(0)));
+    QVERIFY(view.length() <= 100);
+    QCOMPARE(view.text(), QString(view.length(), QChar(0)));
+}
+
+void TestReceiveView::ignoresTypingButTakesInputMethodEvents()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setText(QStringLiteral("received"));
+    QTest::keyClicks(&view, QStringLiteral("abc"));
+    QTest::keyClick(&view, Qt::Key_Backspace);
+    QTest::keyClick(&view, Qt::Key_Delete);
+    QTest::keyClick(&view, Qt::Key_Return);
+    QCOMPARE(view.text(), QStringLiteral("received"));
+
+    QVERIFY(view.testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(view.inputMethodQuery(Qt::ImEnabled).toBool());
+    QVERIFY(view.inputMethodQuery(Qt::ImCursorRectangle).toRect().isValid());
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("中"));
+    QVERIFY(QCoreApplication::sendEvent(&view, &commit));
+    QCOMPARE(view.text(), QStringLiteral("received"));
+}
+
+void TestReceiveView::paintsTextOnWhite()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setText(QStringLiteral("中文 text") + QChar(0) + QStringLiteral("\x1b\t😀\r\n")
+                 + QString(20, u'W'));
+    const QImage image = view.grab().toImage();
+    const QRect area = view.contentsRect().adjusted(4, 4, -4, -4);
+    QCOMPARE(image.pixelColor(area.center().x(), area.bottom()), QColor(Qt::white));
+    int dark = 0;
+    for (int x = area.left(); x < area.left() + 60; ++x) {
+        for (int y = area.top(); y < area.top() + view.fontMetrics().height(); ++y)
+            dark += qGray(image.pixel(x, y)) < 128;
+    }
+    QVERIFY(dark > 20);
+}
+
+void TestReceiveView::showsCaretOnlyWhenFocused()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setText(QStringLiteral("\r\n\r\n"));
+    view.show();
+    view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    const QRect area = view.contentsRect().adjusted(4, 4, -4, -4);
+    const int row = area.top() + 2 * view.fontMetrics().height() + 2; // third line
+    const auto caretDrawn = [&] {
+        return qGray(view.grab().toImage().pixel(area.left(), row)) < 128;
+    };
+    QVERIFY(!caretDrawn());
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(caretDrawn());
+    view.clearFocus();
+    QVERIFY(!caretDrawn());
+}
+
+QTEST_MAIN(TestReceiveView)
+#include "test_receive_view.moc"
