@@ -1,0 +1,70 @@
+// The control table of Form1.
+#include "app/control_table.h"
+
+namespace {
+
+const QColor kCaptionGreen(0, 128, 0);
+const QColor kLampGrey(192, 192, 192);
+const QColor kCodeBoxBack(192, 255, 192);
+const QColor kCodeBoxText(255, 0, 0);
+const QColor kLabelBlue(0, 0, 255);
+// The system's scroll-bar colour on the desktop this window was laid out for.
+const QColor kScrollBarGrey(200, 200, 200);
+
+} // namespace
+
+QString form1Caption()
+{
+    return QStringLiteral(" RS-232串行通信测试程序  ")
+           + QStringLiteral("示例电子工作室 www.example.com");
+}
+
+QString sendBoxPrompt()
+{
+    return QStringLiteral(
+        "请点击此处激活输入窗口，然后按压PC键盘，输入要发送给单片机的字符，即可看到发送给"
+        "单片机的字符被单片机接收后重新发送回来，电脑接收后会显示在接收数据窗中。\r\n");
+}
+
+QStringList portListItems()
+{
+    return {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+            QStringLiteral("COM4"), QStringLiteral("COM5"), QStringLiteral("COM6"),
+            QStringLiteral("COM7"), QStringLiteral("COM8")};
+}
+
+const QList<ControlSpec> &form1ControlTable()
+{
+    using K = ControlKind;
+    const QString window;
+    const QString frame0 = QStringLiteral("Frame1(0)");
+    const QString frame1 = QStringLiteral("Frame1(1)");
+    const int codeBox = Centred | FlatBorder | NotTabStop;
+
+    // clang-format off
+    static const QList<ControlSpec> table {
+        {"MSComm1",   K::SerialControl, window, 0, 0, 0, 0, {}, {}, {}, NoFlags, -1},
+        {"zttext",    K::TextBox,    window, 2760, 5010, 5055, 345, {}, {}, {}, ReadOnly | NotTabStop, 7},
+        {"comdk",     K::PortList,   window, 1080, 5040, 855, 300, "COM1", {}, {}, NoFlags, 4},
+        {"Frame1(1)", K::Frame,      window, 120, 2520, 7695, 2295, "接收数据窗", {}, kCaptionGreen, NoFlags, 2},
+        {"Command2",  K::Button,     frame1, 240, 1680, 975, 375, "清 屏", {}, {}, NoFlags, 19},
+        {"Picture1",  K::PictureBox, frame1, 120, 360, 1335, 975, ":/computer.svg", kScrollBarGrey, {}, NoFlags, 18},
+        {"fssj(1)",   K::ReceiveBox, frame1, 1560, 240, 6015, 1935, {}, {}, {}, ReadOnly | NotTabStop, 3},
+        {"Frame1(0)", K::Frame,      window, 120, 120, 7695, 2295, "PC发送数据窗", {}, kCaptionGreen, NoFlags, 0},
+        {"Command1",  K::Button,     frame0, 120, 1730, 975, 375, "继电器", {}, {}, NoFlags, 17},
+        {"LEDG",      K::PictureBox, frame0, 1200, 1800, 255, 240, ":/led_green.jpg", kLampGrey, {}, NoFlags, 14},
+        {"Text3",     K::TextBox,    frame0, 840, 1320, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 13},
+        {"Text2",     K::TextBox,    frame0, 840, 840, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 11},
+        {"Text1",     K::TextBox,    frame0, 840, 360, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 10},
+        {"fssj(0)",   K::SendBox,    frame0, 1560, 240, 6015, 1935, sendBoxPrompt(), {}, {}, ReadOnly, 1},
+        {"LEDR",      K::PictureBox, frame0, 1200, 1800, 255, 240, ":/led_red.jpg", kLampGrey, {}, NoFlags, 16},
+        {"LEDM2",     K::PictureBox, frame0, 1200, 1800, 255, 240, ":/led_grey.jpg", kLampGrey, {}, NoFlags, 15},
+        {"Label4",    K::Label,      frame0, 120, 1380, 720, 180, "16进制：", {}, kLabelBlue, NoFlags, 12},
+        {"Label5",    K::Label,      frame0, 120, 900, 720, 180, "10进制：", {}, kLabelBlue, NoFlags, 9},
+        {"Label3",    K::Label,      frame0, 120, 405, 720, 180, "PC按键：", {}, kLabelBlue, NoFlags, 8},
+        {"Label2",    K::Label,      window, 2160, 5080, 540, 180, "状态：", {}, QColor(192, 0, 192), NoFlags, 6},
+        {"Label1",    K::Label,      window, 120, 5100, 900, 180, "串口选择：", {}, QColor(192, 0, 0), NoFlags, 5},
+    };
+    // clang-format on
+    return table;
+}

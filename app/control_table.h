@@ -1,0 +1,59 @@
+// The control table of Form1: every control in creation order, with its kind,
+// container, geometry in twips, text and settings, as data for one loop to build.
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QString>
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int twipsToPixels(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
+
+// Client area of the window, in twips.
+constexpr int kFormWidthTwips = 7935;
+constexpr int kFormHeightTwips = 5475;
+
+enum class ControlKind {
+    SerialControl, // invisible at run time
+    TextBox, // one line
+    SendBox, // multi-line, editable once unlocked
+    ReceiveBox, // multi-line, read-only, fast appending
+    PortList, // drop-down list with an editable text field
+    Frame,
+    Button,
+    PictureBox, // lamp (JPEG) or drawing (vector)
+    Label,
+};
+
+enum ControlFlag {
+    NoFlags = 0,
+    ReadOnly = 0x1,
+    NotTabStop = 0x2,
+    Centred = 0x4,
+    FlatBorder = 0x8,
+};
+
+struct ControlSpec
+{
+    QString name; // objectName, array members as "fssj(0)"
+    ControlKind kind;
+    QString container; // empty: the window
+    int left = 0, top = 0, width = 0, height = 0; // twips
+    QString text; // caption, text, or the picture's resource path
+    QColor background; // invalid: the platform's default
+    QColor foreground; // text or caption colour; invalid: default
+    int flags = NoFlags;
+    int tabIndex = -1; // -1: takes no place in the tab order
+};
+
+// The controls in creation order. Within one container a control is stacked
+// above every later one.
+const QList<ControlSpec> &form1ControlTable();
+
+// Texts of the window itself.
+QString form1Caption();
+QString sendBoxPrompt();
+QStringList portListItems();

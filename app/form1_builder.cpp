@@ -1,0 +1,199 @@
+// Builds Form1's controls from the control table.
+#include "app/form1_builder.h"
+
+#include "app/control_table.h"
+#include "app/flat_text_box.h"
+#include "app/picture_box.h"
+#include "console/receive_view.h"
+#include "serial/port_list.h"
+#include "serial/serial_port.h"
+
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+void setColours(QWidget *widget, const ControlSpec &spec, QPalette::ColorRole backRole,
+                QPalette::ColorRole textRole)
+{
+    QPalette pal = widget->palette();
+    if (spec.background.isValid())
+        pal.setColor(backRole, spec.background);
+    if (spec.foreground.isValid())
+        pal.setColor(textRole, spec.foreground);
+    widget->setPalette(pal);
+}
+
+QWidget *createTextBox(const ControlSpec &spec, QWidget *container)
+{
+    auto *box = (spec.flags & FlatBorder) ? new FlatTextBox(container) : new QLineEdit(container);
+    box->setText(spec.text);
+    box->setReadOnly(spec.flags & ReadOnly);
+    if (spec.flags & Centred)
+        box->setAlignment(Qt::AlignCenter);
+    setColours(box, spec, QPalette::Base, QPalette::Text);
+    return box;
+}
+
+QWidget *createMultiLineBox(const ControlSpec &spec, QWidget *container)
+{
+    QWidget *box = nullptr;
+    if (spec.kind == ControlKind::SendBox) {
+        auto *send = new QPlainTextEdit(container);
+        send->setPlainText(spec.text);
+        send->setReadOnly(spec.flags & ReadOnly);
+        send->setTabChangesFocus(true);
+        send->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        send->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        send->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        box = send;
+    } else {
+        auto *receive = new ReceiveView(container);
+        receive->setText(spec.text);
+        box = receive;
+    }
+    return box;
+}
+
+QWidget *createControl(const ControlSpec &spec, QWidget *container)
+{
+    switch (spec.kind) {
+    case ControlKind::SerialControl:
+        return nullptr;
+    case ControlKind::TextBox:
+        return createTextBox(spec, container);
+    case ControlKind::SendBox:
+    case ControlKind::ReceiveBox:
+        return createMultiLineBox(spec, container);
+    case ControlKind::PortList: {
+        auto *list = new PortList(container);
+        for (const QString &item : portListItems())
+            list->addItem(item, 0);
+        list->setEditText(spec.text);
+        return list;
+    }
+    case ControlKind::Frame: {
+        // The caption takes the frame's window-text colour; the controls
+        // inside set their own text colours or use other colour roles.
+        auto *frame = new QGroupBox(spec.text, container);
+        setColours(frame, spec, QPalette::Window, QPalette::WindowText);
+        return frame;
+    }
+    case ControlKind::Button:
+        return new QPushButton(spec.text, container);
+    case ControlKind::PictureBox: {
+        auto *picture = new PictureBox(container);
+        picture->setPicture(spec.text);
+        picture->setBackgroundColor(spec.background);
+        return picture;
+    }
+    case ControlKind::Label: {
+        auto *label = new QLabel(spec.text, container);
+        label->setAutoFillBackground(true);
+        setColours(label, spec, QPalette::Window, QPalette::WindowText);
+        return label;
+    }
+    }
+    return nullptr;
+}
+
+void setGeometryFromTable(QWidget *widget, const ControlSpec &spec)
+{
+    widget->move(twipsToPixels(spec.left), twipsToPixels(spec.top));
+    if (spec.kind == ControlKind::Label) {
+        // Labels size themselves to their one-line caption.
+        const QFontMetrics metrics = widget->fontMetrics();
+        widget->resize(metrics.horizontalAdvance(spec.text), metrics.ascent() + metrics.descent());
+    } else {
+        widget->resize(twipsToPixels(spec.width), twipsToPixels(spec.height));
+    }
+}
+
+void setFocusBehaviour(QWidget *widget, const ControlSpec &spec)
+{
+    switch (spec.kind) {
+    case ControlKind::Frame:
+    case ControlKind::Label:
+    case ControlKind::PictureBox:
+        widget->setFocusPolicy(Qt::NoFocus);
+        break;
+    case ControlKind::ReceiveBox:
+    case ControlKind::TextBox:
+        // Not tab stops, but a click still reaches them.
+        widget->setFocusPolicy((spec.flags & NotTabStop) ? Qt::ClickFocus : Qt::StrongFocus);
+        break;
+    default:
+        widget->setFocusPolicy(Qt::StrongFocus);
+        break;
+    }
+}
+
+template<typename T> T *child(QWidget *form, const char *name)
+{
+    auto *found = form->findChild<T *>(QString::fromLatin1(name));
+    Q_ASSERT(found);
+    return found;
+}
+
+} // namespace
+
+Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
+{
+    Form1Controls c;
+    c.Form1 = form;
+    QHash<QString, QWidget *> containers;
+    QMap<int, QWidget *> tabOrder;
+
+    for (const ControlSpec &spec : form1ControlTable()) {
+        if (spec.kind == ControlKind::SerialControl) {
+            c.MSComm1 = new MSComm(locator, form);
+            c.MSComm1->setObjectName(spec.name);
+            continue;
+        }
+        QWidget *container = spec.container.isEmpty() ? form : containers.value(spec.container);
+        Q_ASSERT(container);
+        QWidget *widget = createControl(spec, container);
+        widget->setObjectName(spec.name);
+        setGeometryFromTable(widget, spec);
+        setFocusBehaviour(widget, spec);
+        // Each control goes behind the ones created before it in its container.
+        widget->lower();
+        if (spec.kind == ControlKind::Frame)
+            containers.insert(spec.name, widget);
+        if (widget->focusPolicy() != Qt::NoFocus)
+            tabOrder.insert(spec.tabIndex, widget);
+    }
+
+    QWidget *previous = nullptr;
+    for (QWidget *widget : std::as_const(tabOrder)) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+
+    c.zttext = child<QLineEdit>(form, "zttext");
+    c.comdk = child<PortList>(form, "comdk");
+    c.Frame1 = {child<QGroupBox>(form, "Frame1(0)"), child<QGroupBox>(form, "Frame1(1)")};
+    c.Command2 = child<QPushButton>(form, "Command2");
+    c.Picture1 = child<PictureBox>(form, "Picture1");
+    c.fssj0 = child<QPlainTextEdit>(form, "fssj(0)");
+    c.fssj1 = child<ReceiveView>(form, "fssj(1)");
+    c.Command1 = child<QPushButton>(form, "Command1");
+    c.LEDG = child<PictureBox>(form, "LEDG");
+    c.Text3 = child<QLineEdit>(form, "Text3");
+    c.Text2 = child<QLineEdit>(form, "Text2");
+    c.Text1 = child<QLineEdit>(form, "Text1");
+    c.LEDR = child<PictureBox>(form, "LEDR");
+    c.LEDM2 = child<PictureBox>(form, "LEDM2");
+    c.Label4 = child<QLabel>(form, "Label4");
+    c.Label5 = child<QLabel>(form, "Label5");
+    c.Label3 = child<QLabel>(form, "Label3");
+    c.Label2 = child<QLabel>(form, "Label2");
+    c.Label1 = child<QLabel>(form, "Label1");
+    return c;
+}

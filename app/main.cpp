@@ -1,0 +1,14 @@
+// Starts the RS-232 echo test tool: one window, opening COM1 as it loads.
+#include "app/main_window.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setFont(form1Font());
+    Form1 form;
+    form.load();
+    form.showCentred();
+    return app.exec();
+}

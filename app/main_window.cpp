@@ -1,0 +1,73 @@
+// Form1: creation of the controls, wiring of their events, start.
+#include "app/main_window.h"
+
+#include "app/control_table.h"
+#include "app/form1_builder.h"
+#include "console/keyboard_send.h"
+#include "console/receive_display.h"
+#include "console/receive_view.h"
+#include "console/text_box_events.h"
+#include "relay/relay_switch.h"
+#include "serial/port_list.h"
+#include "serial/port_opening.h"
+#include "serial/serial_port.h"
+
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+QFont form1Font()
+{
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPixelSize(12);
+    return font;
+}
+
+Form1::Form1(PortLocator locator, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(form1Caption());
+    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    setFont(form1Font());
+    resize(twipsToPixels(kFormWidthTwips), twipsToPixels(kFormHeightTwips));
+
+    m_controls = buildForm1Controls(this, locator);
+    m_fssjEvents = new TextBoxEvents(this);
+    m_fssjEvents->watch(m_controls.fssj0, 0);
+    m_fssjEvents->watch(m_controls.fssj1, 1);
+    connectHandlers();
+}
+
+void Form1::connectHandlers()
+{
+    const Form1Controls &c = m_controls;
+    connect(c.comdk, &PortList::activated, this, [this] { portSelection(m_controls, m_module1); });
+    connect(c.comdk, &PortList::listAboutToOpen, this, [this] { refreshPortTooltips(m_controls); });
+    connect(c.MSComm1, &MSComm::portLost, this, [this] { portLost(m_controls, m_module1); });
+    connect(m_fssjEvents, &TextBoxEvents::KeyPress, this, [this](int index, const QString &key) {
+        fssjKeyPress(m_controls, m_module1, index, key);
+    });
+    connect(m_fssjEvents, &TextBoxEvents::Click, this,
+            [this](int index) { fssjClick(m_controls, index); });
+    connect(c.MSComm1, &MSComm::OnComm, this, [this] { MSComm1OnComm(m_controls); });
+    connect(c.Command2, &QPushButton::clicked, this, [this] { Command2Click(m_controls); });
+    connect(c.Command1, &QPushButton::clicked, this,
+            [this] { Command1Click(m_controls, m_module1); });
+}
+
+void Form1::load()
+{
+    startupOpening(m_controls, m_module1);
+}
+
+void Form1::showCentred()
+{
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    m_controls.fssj0->setFocus();
+}

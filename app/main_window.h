@@ -1,0 +1,47 @@
+// Form1, the program's only window.
+//
+// Map: the controls are built from the control table (app/control_table.cpp)
+// by app/form1_builder.cpp; Form1Controls names them for the handlers. Each
+// event goes to one handler, wired in Form1::connectHandlers():
+//   Load, comdk's choice, MSComm1's lost port -> serial/port_opening
+//   fssj KeyPress and Click                   -> console/keyboard_send
+//   MSComm1's OnComm, Command2's Click        -> console/receive_display
+//   Command1's Click                          -> relay/relay_switch
+// The program-wide variables live in the Module1 object the window owns.
+#pragma once
+
+#include "app/form1_controls.h"
+#include "app/module1.h"
+#include "serial/port_locator.h"
+
+#include <QWidget>
+
+class TextBoxEvents;
+
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(PortLocator locator = systemPortLocator(), QWidget *parent = nullptr);
+
+    const Form1Controls &controls() const { return m_controls; }
+    const Module1 &module1() const { return m_module1; }
+
+    // The window's Load event: opens COM1. Any warning it shows appears
+    // before the window does.
+    void load();
+
+    // Shows the window centred on its screen.
+    void showCentred();
+
+private:
+    void connectHandlers();
+
+    Form1Controls m_controls;
+    Module1 m_module1;
+    TextBoxEvents *m_fssjEvents = nullptr;
+};
+
+// The window's font: 9 points (12 pixels) with Chinese glyphs.
+QFont form1Font();

@@ -1,0 +1,22 @@
+// Receive display and clearing.
+#include "console/receive_display.h"
+
+#include "app/form1_controls.h"
+#include "console/receive_view.h"
+#include "serial/serial_port.h"
+
+#include <QPlainTextEdit>
+
+void MSComm1OnComm(const Form1Controls &form)
+{
+    const auto event = static_cast<qint16>(form.MSComm1->CommEvent());
+    if (event == MSComm::comEvReceive)
+        form.fssj1->appendText(form.MSComm1->Input());
+}
+
+void Command2Click(const Form1Controls &form)
+{
+    form.fssj0->setPlainText(QString());
+    form.fssj1->clear();
+    form.fssj0->setFocus();
+}

@@ -1,0 +1,81 @@
+// The whole program on a real X server: real key and mouse events from
+// xdotool go into the window, out over a pseudo-terminal to an echoing board,
+// and back into the receive box. Run under Xvfb with the xcb platform.
+#include "app/main_window.h"
+#include "console/receive_view.h"
+#include "pty_board.h"
+#include "serial/serial_port.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+
+namespace {
+
+bool xdotool(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForFinished(10000) || process.exitCode() != 0) {
+        qWarning() << "xdotool" << arguments << process.readAllStandardError();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestX11Echo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void typedCharactersComeBack();
+};
+
+void TestX11Echo::typedCharactersComeBack()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)");
+
+    PtyBoard board;
+    board.setEcho(true);
+    Form1 form(ptyLocator({{1, board.slavePath()}}));
+    form.load();
+    form.showCentred();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const Form1Controls &c = form.controls();
+    QCOMPARE(c.zttext->text(), QStringLiteral("串口COM1打开成功！ 波特率：9600bps"));
+
+    const QString window = QString::number(form.winId());
+    QVERIFY(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
+    QTRY_VERIFY(form.isActiveWindow());
+
+    // A real click in the send box clears the instructions.
+    const QPoint inSendBox = c.fssj0->mapTo(&form, QPoint(40, 40));
+    QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), window,
+                     QString::number(inSendBox.x()), QString::number(inSendBox.y()),
+                     QStringLiteral("click"), QStringLiteral("1")}));
+    QTRY_VERIFY(!c.fssj0->isReadOnly());
+    QTRY_COMPARE(QApplication::focusWidget(), c.fssj0);
+
+    const QByteArray typed("Hello, board 123!");
+    QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"),
+                     QString::fromLatin1(typed)}));
+    QVERIFY(board.waitForReceived(typed.size(), 10000));
+    QCOMPARE(board.received(), typed);
+    QTRY_COMPARE(c.fssj1->text(), QString::fromLatin1(typed));
+    QCOMPARE(c.fssj0->toPlainText(), QString::fromLatin1(typed));
+    QCOMPARE(c.Text1->text(), QStringLiteral("!"));
+    QCOMPARE(c.Text3->text(), QStringLiteral("21H"));
+
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    QVERIFY(board.waitForReceived(typed.size() + 1));
+    QCOMPARE(board.received().back(), '\r');
+    QCOMPARE(c.Text2->text(), QStringLiteral("13"));
+}
+
+QTEST_MAIN(TestX11Echo)
+#include "test_x11_echo.moc"
