@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, checks the formatting and runs every test.
+# Installs what is missing, checks the formatting, fuzzes the receive path
+# briefly, checks the installed and packaged program, then builds everything
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool x11-utils clang-format
+ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+echo "== fuzzing the receive path"
+tools/fuzz.sh
+
+echo "== install and package"
+tools/check_package.sh
 
 echo "== build (ASan + UBSan)"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DRS232_SANITIZE=ON >/dev/null

@@ -24,3 +24,9 @@ ensure_packages() {
 # What building the program needs.
 BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev
                 fonts-wqy-microhei)
+
+# What the tests need besides: an X server and xdotool for the real-keyboard
+# test, clang's libFuzzer for fuzzing, the desktop-file and AppStream
+# validators and dpkg's tools for the package check.
+TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-format clang libclang-rt-14-dev
+               desktop-file-utils appstream dpkg-dev file)
