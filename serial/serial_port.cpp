@@ -1,3 +1,4 @@
+// MSComm: the serial control over QSerialPort.
 #include "serial/serial_port.h"
 
 #include "serial/comm_error.h"
@@ -146,10 +147,12 @@ void MSComm::setOutput(const QString &text)
     const QByteArray bytes = Gbk::encode(text);
     if (bytes.isEmpty())
         return;
-    if (m_port.write(bytes) != bytes.size())
-        throw CommError(tr("Cannot send to COM%1 (%2): %3")
-                            .arg(m_commPort)
-                            .arg(m_port.portName(), m_port.errorString()));
+    // A line that takes nothing has gone away; it is closed like a hung-up one
+    // rather than raising an error into a handler that has no recovery.
+    if (m_port.write(bytes) != bytes.size()) {
+        closeLostPort();
+        return;
+    }
     // Hand the bytes to the system now rather than on the next event loop pass.
     m_port.flush();
 }

@@ -56,7 +56,8 @@ public:
     int inBufferCount() const;
 
     // Sends the code page 936 bytes of the text at once; nothing is written
-    // when no port is open.
+    // when no port is open. Never throws: a line that takes nothing is closed
+    // as lost.
     void setOutput(const QString &text);
 
     // Code of the notification being delivered.
