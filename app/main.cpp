@@ -6,6 +6,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The window was laid out for the classic desktop look: frames with the
+    // caption on their border and sunken three-dimensional text boxes.
+    QApplication::setStyle(QStringLiteral("Windows"));
     QApplication::setFont(form1Font());
     Form1 form;
     form.load();
