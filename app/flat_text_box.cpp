@@ -13,7 +13,13 @@ FlatTextBox::FlatTextBox(QWidget *parent)
 void FlatTextBox::paintEvent(QPaintEvent *event)
 {
     QLineEdit::paintEvent(event);
+    // The border as four strips one pixel wide, so that it stays even on a
+    // high-DPI screen, where a line drawn along the bottom and right edges
+    // would be thicker than the others and leave a gap outside it.
     QPainter painter(this);
-    painter.setPen(Qt::black);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    const QRect r = rect();
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), Qt::black);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), Qt::black);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), Qt::black);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), Qt::black);
 }

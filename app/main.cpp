@@ -10,6 +10,8 @@ int main(int argc, char *argv[])
     // caption on their border and sunken three-dimensional text boxes.
     QApplication::setStyle(QStringLiteral("Windows"));
     QApplication::setFont(form1Font());
+    // Lets the desktop match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.rs232test"));
     Form1 form;
     form.load();
     form.showCentred();

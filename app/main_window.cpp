@@ -61,13 +61,21 @@ void Form1::connectHandlers()
 
 void Form1::load()
 {
+    // Placed first, so that a warning shown while loading is centred where
+    // the window is going to appear, not over the corner of the screen.
+    centreOnScreen();
     startupOpening(m_controls, m_module1);
 }
 
 void Form1::showCentred()
 {
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
     show();
     m_controls.fssj0->setFocus();
+}
+
+void Form1::centreOnScreen()
+{
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
 }

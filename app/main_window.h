@@ -37,6 +37,7 @@ public:
 
 private:
     void connectHandlers();
+    void centreOnScreen();
 
     Form1Controls m_controls;
     Module1 m_module1;
