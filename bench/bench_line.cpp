@@ -1,0 +1,190 @@
+// The benchmarks' serial line: pseudo-terminal, writer and echoing threads,
+// clocks and statistics.
+#include "bench_line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+bool makeRaw(int fd)
+{
+    termios attributes {};
+    if (::tcgetattr(fd, &attributes) != 0)
+        return false;
+    ::cfmakeraw(&attributes);
+    return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
+}
+
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t count = ::write(fd, data, size_t(size));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        data += count;
+        size -= count;
+    }
+    return true;
+}
+
+qint64 clockNs(clockid_t clock)
+{
+    timespec now {};
+    ::clock_gettime(clock, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+} // namespace
+
+qint64 monotonicNs()
+{
+    return clockNs(CLOCK_MONOTONIC);
+}
+
+qint64 threadCpuNs()
+{
+    return clockNs(CLOCK_THREAD_CPUTIME_ID);
+}
+
+long peakRssKiB()
+{
+    rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+double median(std::vector<double> values)
+{
+    return percentile(std::move(values), 50);
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto rank = std::size_t(std::ceil(p / 100 * double(values.size())));
+    return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+}
+
+PtyLine::PtyLine()
+{
+    char name[256] = {};
+    if (::openpty(&m_masterFd, &m_slaveFd, name, nullptr, nullptr) != 0) {
+        m_masterFd = m_slaveFd = -1;
+        return;
+    }
+    ::fcntl(m_masterFd, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slaveFd, F_SETFD, FD_CLOEXEC);
+    if (!makeRaw(m_masterFd) || !makeRaw(m_slaveFd)) {
+        ::close(m_masterFd);
+        ::close(m_slaveFd);
+        m_masterFd = m_slaveFd = -1;
+        return;
+    }
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyLine::~PtyLine()
+{
+    if (m_masterFd >= 0)
+        ::close(m_masterFd);
+    if (m_slaveFd >= 0)
+        ::close(m_slaveFd);
+}
+
+LineWriter::LineWriter(int fd, QByteArray bytes, int bytesPerSecond)
+    : m_fd(fd)
+    , m_bytes(std::move(bytes))
+    , m_bytesPerSecond(bytesPerSecond)
+{
+    if (m_bytesPerSecond > 0)
+        m_writeTimes.reserve(std::size_t(m_bytes.size()));
+    m_thread = std::thread([this] { run(); });
+}
+
+LineWriter::~LineWriter()
+{
+    wait();
+}
+
+void LineWriter::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void LineWriter::run()
+{
+    if (m_bytesPerSecond <= 0) {
+        m_failed = !writeAll(m_fd, m_bytes.constData(), m_bytes.size());
+        return;
+    }
+    const qint64 interval = 1000000000 / m_bytesPerSecond;
+    qint64 due = monotonicNs();
+    for (qsizetype i = 0; i < m_bytes.size(); ++i) {
+        const timespec at {time_t(due / 1000000000), long(due % 1000000000)};
+        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) { }
+        if (!writeAll(m_fd, m_bytes.constData() + i, 1)) {
+            m_failed = true;
+            return;
+        }
+        m_writeTimes.push_back(monotonicNs());
+        due += interval;
+    }
+}
+
+LineEchoer::LineEchoer(int fd)
+    : m_fd(fd)
+{
+    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0)
+        return;
+    m_thread = std::thread([this] { run(); });
+}
+
+LineEchoer::~LineEchoer()
+{
+    if (m_stopPipe[1] >= 0)
+        ::close(m_stopPipe[1]); // wakes the thread with end of file
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_stopPipe[0] >= 0)
+        ::close(m_stopPipe[0]);
+}
+
+void LineEchoer::run()
+{
+    char buffer[4096];
+    for (;;) {
+        pollfd waits[2] = {{m_fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+        if (::poll(waits, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (waits[1].revents != 0 || (waits[0].revents & (POLLERR | POLLNVAL)) != 0)
+            return;
+        if ((waits[0].revents & POLLIN) == 0) {
+            // POLLHUP alone: nobody has the slave side open just now.
+            ::usleep(1000);
+            continue;
+        }
+        const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+        if (count < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (count <= 0 || !writeAll(m_fd, buffer, count))
+            return;
+        m_echoed += count;
+    }
+}
