@@ -7,8 +7,8 @@
 #include "pty_board.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
+#include "test_helpers.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,25 +23,6 @@ namespace {
 
 const QString kWarning =
     QStringLiteral("RS232串口无法打开！可能该串口被其它程序占用或该串口无效，请重新设置通信端口。");
-
-QString lamps(const Form1Controls &c)
-{
-    QString shown;
-    shown += c.LEDR->isVisibleTo(c.Form1) ? QLatin1Char('R') : QLatin1Char('-');
-    shown += c.LEDG->isVisibleTo(c.Form1) ? QLatin1Char('G') : QLatin1Char('-');
-    shown += c.LEDM2->isVisibleTo(c.Form1) ? QLatin1Char('M') : QLatin1Char('-');
-    return shown;
-}
-
-// Chooses an item the way a user does: drop the list down, pick, press Enter.
-void choose(PortList *list, int index)
-{
-    list->showPopup();
-    QAbstractItemView *view = list->view();
-    QTRY_VERIFY(view->isVisible());
-    view->setCurrentIndex(list->model()->index(index, 0));
-    QTest::keyClick(view, Qt::Key_Return);
-}
 
 } // namespace
 
@@ -71,7 +52,7 @@ void TestPortOpening::startupWithCom1Present()
     const Form1Controls &c = form.controls();
     QCOMPARE(c.zttext->text(), QStringLiteral("串口COM1打开成功！ 波特率：9600bps"));
     QCOMPARE(c.comdk->currentText(), QStringLiteral("COM1"));
-    QCOMPARE(lamps(c), QStringLiteral("RGM")); // as the window made them
+    QCOMPARE(shownLamps(c), QStringLiteral("RGM")); // as the window made them
     QCOMPARE(form.module1().portNo, quint8(1));
     QVERIFY(c.MSComm1->PortOpen());
     QCOMPARE(c.MSComm1->settings(), QStringLiteral("9600,N,8,1"));
@@ -95,13 +76,13 @@ void TestPortOpening::startupWithCom1Absent()
     QVERIFY(!box.windowVisible); // the warning comes before the window
 
     QCOMPARE(c.zttext->text(), QStringLiteral("串口COM1打开失败！"));
-    QCOMPARE(lamps(c), QStringLiteral("-GM"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-GM"));
     QVERIFY(!c.MSComm1->PortOpen());
 
     // The window then works without a port.
     form.showCentred();
     c.Command1->click();
-    QCOMPARE(lamps(c), QStringLiteral("R--"));
+    QCOMPARE(shownLamps(c), QStringLiteral("R--"));
 }
 
 void TestPortOpening::choosingAFreePort()
@@ -117,7 +98,7 @@ void TestPortOpening::choosingAFreePort()
     choose(c.comdk, 1);
     QCOMPARE(c.zttext->text(), QStringLiteral("串口COM2打开成功！ 波特率：9600bps"));
     QCOMPARE(form.module1().portNo, quint8(2));
-    QCOMPARE(lamps(c), QStringLiteral("-G-"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
     QVERIFY(boxes.seen().isEmpty());
 
     // The line now goes to COM2 and COM1 is free again.
@@ -145,7 +126,7 @@ void TestPortOpening::choosingAMissingPortAfterAnOpenOne()
     QCOMPARE(boxes.seen().first().text, kWarning);
     QCOMPARE(c.zttext->text(), QStringLiteral("串口COM3打开失败！"));
     QCOMPARE(form.module1().portNo, quint8(3));
-    QCOMPARE(lamps(c), QStringLiteral("-GM"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-GM"));
     // COM1 was closed first and stays closed.
     QVERIFY(!c.MSComm1->PortOpen());
     c.Command1->click();
@@ -181,11 +162,11 @@ void TestPortOpening::successAfterFailureHidesTheUnlitLamp()
     Form1 form(ptyLocator({{2, com2.slavePath()}}));
     ModalBoxCloser boxes(&form);
     form.load();
-    QCOMPARE(lamps(form.controls()), QStringLiteral("-GM"));
+    QCOMPARE(shownLamps(form.controls()), QStringLiteral("-GM"));
     form.showCentred();
     choose(form.controls().comdk, 1);
     QCOMPARE(boxes.seen().size(), 1); // only the start-up warning
-    QCOMPARE(lamps(form.controls()), QStringLiteral("-G-"));
+    QCOMPARE(shownLamps(form.controls()), QStringLiteral("-G-"));
     QCOMPARE(form.controls().zttext->text(), QStringLiteral("串口COM2打开成功！ 波特率：9600bps"));
 }
 
@@ -203,7 +184,7 @@ void TestPortOpening::numberBeyondTheEightPortsLeavesThePortAlone()
     choose(c.comdk, 8);
     QCOMPARE(boxes.seen().size(), 1);
     QCOMPARE(c.zttext->text(), QStringLiteral("串口COM9打开失败！"));
-    QCOMPARE(lamps(c), QStringLiteral("-GM"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-GM"));
     // The port was not touched: COM1 is still open and still used.
     QVERIFY(c.MSComm1->PortOpen());
     c.Command1->click();
@@ -246,7 +227,7 @@ void TestPortOpening::hangUpIsReportedInTheStatusLine()
     QTRY_COMPARE(c.zttext->text(), QStringLiteral("串口COM1已断开！"));
     QVERIFY(!c.MSComm1->PortOpen());
     QVERIFY(boxes.seen().isEmpty());
-    QCOMPARE(lamps(c), QStringLiteral("RGM"));
+    QCOMPARE(shownLamps(c), QStringLiteral("RGM"));
     // Keys and relay presses meet a closed port and the program carries on.
     c.Command1->click();
     QTest::keyClick(c.fssj0, Qt::Key_A);

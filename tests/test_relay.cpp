@@ -4,8 +4,8 @@
 #include "pty_board.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
+#include "test_helpers.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,19 +21,7 @@ private slots:
     void pressesAlternateBetweenKAndG();
     void pressAfterAPortSelection();
     void pressWithNoPortOpen();
-
-private:
-    static QString lamps(const Form1Controls &c);
 };
-
-QString TestRelay::lamps(const Form1Controls &c)
-{
-    QString shown;
-    shown += c.LEDR->isVisibleTo(c.Form1) ? QLatin1Char('R') : QLatin1Char('-');
-    shown += c.LEDG->isVisibleTo(c.Form1) ? QLatin1Char('G') : QLatin1Char('-');
-    shown += c.LEDM2->isVisibleTo(c.Form1) ? QLatin1Char('M') : QLatin1Char('-');
-    return shown;
-}
 
 void TestRelay::pressesAlternateBetweenKAndG()
 {
@@ -44,24 +32,24 @@ void TestRelay::pressesAlternateBetweenKAndG()
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
     const Form1Controls &c = form.controls();
-    QCOMPARE(lamps(c), QStringLiteral("RGM"));
+    QCOMPARE(shownLamps(c), QStringLiteral("RGM"));
 
     QTest::mouseClick(c.Command1, Qt::LeftButton);
     QVERIFY(board.waitForReceived(1));
     QCOMPARE(board.received(), QByteArray("K"));
     QCOMPARE(form.module1().relayState, true);
-    QCOMPARE(lamps(c), QStringLiteral("R--"));
+    QCOMPARE(shownLamps(c), QStringLiteral("R--"));
     QCOMPARE(QApplication::focusWidget(), c.fssj0);
 
     QTest::mouseClick(c.Command1, Qt::LeftButton);
     QVERIFY(board.waitForReceived(2));
     QCOMPARE(form.module1().relayState, false);
-    QCOMPARE(lamps(c), QStringLiteral("-G-"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
 
     QTest::mouseClick(c.Command1, Qt::LeftButton);
     QVERIFY(board.waitForReceived(3));
     QCOMPARE(board.received(), QByteArray("KGK"));
-    QCOMPARE(lamps(c), QStringLiteral("R--"));
+    QCOMPARE(shownLamps(c), QStringLiteral("R--"));
     // The press moved the focus but did not unlock the send box.
     QVERIFY(c.fssj0->isReadOnly());
 }
@@ -77,18 +65,18 @@ void TestRelay::pressAfterAPortSelection()
 
     c.Command1->click();
     QVERIFY(com1.waitForReceived(1));
-    QCOMPARE(lamps(c), QStringLiteral("R--"));
+    QCOMPARE(shownLamps(c), QStringLiteral("R--"));
 
     c.comdk->setCurrentIndex(1);
     emit c.comdk->activated(1);
-    QCOMPARE(lamps(c), QStringLiteral("-G-"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
     QCOMPARE(form.module1().relayState, true);
 
     // The flag still says "on", so the next press switches the relay off.
     c.Command1->click();
     QVERIFY(com2.waitForReceived(1));
     QCOMPARE(com2.received(), QByteArray("G"));
-    QCOMPARE(lamps(c), QStringLiteral("-G-"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
     QCOMPARE(com1.received(), QByteArray("K"));
 }
 
@@ -100,9 +88,9 @@ void TestRelay::pressWithNoPortOpen()
     QVERIFY(!c.MSComm1->PortOpen());
     c.Command1->click();
     QCOMPARE(form.module1().relayState, true);
-    QCOMPARE(lamps(c), QStringLiteral("R--"));
+    QCOMPARE(shownLamps(c), QStringLiteral("R--"));
     c.Command1->click();
-    QCOMPARE(lamps(c), QStringLiteral("-G-"));
+    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
 }
 
 QTEST_MAIN(TestRelay)

@@ -4,38 +4,15 @@
 #include "pty_board.h"
 #include "serial/gbk.h"
 #include "serial/serial_port.h"
+#include "test_helpers.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 
-#include <time.h>
 
 namespace {
-
-double processCpuSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-// Runs the event loop for a while with nothing to wake it but one timer.
-void idleFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// CPU seconds the process uses while its event loop idles for ms.
-double cpuWhileIdle(int ms)
-{
-    const double before = processCpuSeconds();
-    idleFor(ms);
-    return processCpuSeconds() - before;
-}
 
 // A board on COM1 and an open control pointed at it, raising OnComm for
 // every character.

@@ -1,0 +1,52 @@
+// Small helpers shared by the test programs.
+#include "test_helpers.h"
+
+#include "app/form1_controls.h"
+#include "app/picture_box.h"
+#include "serial/port_list.h"
+
+#include <QAbstractItemView>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+
+#include <time.h>
+
+QString shownLamps(const Form1Controls &form)
+{
+    QString shown;
+    shown += form.LEDR->isVisibleTo(form.Form1) ? QLatin1Char('R') : QLatin1Char('-');
+    shown += form.LEDG->isVisibleTo(form.Form1) ? QLatin1Char('G') : QLatin1Char('-');
+    shown += form.LEDM2->isVisibleTo(form.Form1) ? QLatin1Char('M') : QLatin1Char('-');
+    return shown;
+}
+
+void choose(PortList *list, int index)
+{
+    list->showPopup();
+    QAbstractItemView *view = list->view();
+    QTRY_VERIFY(view->isVisible());
+    view->setCurrentIndex(list->model()->index(index, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+}
+
+double processCpuSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+void idleFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuWhileIdle(int ms)
+{
+    const double before = processCpuSeconds();
+    idleFor(ms);
+    return processCpuSeconds() - before;
+}
