@@ -15,7 +15,6 @@
 #include <QThreadPool>
 #include <QTimer>
 
-
 namespace {
 
 // Lets the window settle, then returns the CPU seconds the whole process

@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-
 namespace {
 
 // A board on COM1 and an open control pointed at it, raising OnComm for
