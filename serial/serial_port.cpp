@@ -21,6 +21,11 @@ MSComm::MSComm(PortLocator locator, QObject *parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::readArrivedBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
+    // A zero-interval timer runs once in every pass of the event loop, so
+    // other events are handled between two notifications, and it costs no
+    // wake-up of its own: cheaper than posting an event per character.
+    m_notificationTimer.setInterval(0);
+    connect(&m_notificationTimer, &QTimer::timeout, this, &MSComm::deliverNotification);
 }
 
 MSComm::~MSComm()
@@ -272,23 +277,21 @@ void MSComm::discardReceived()
 
 void MSComm::scheduleNotification()
 {
-    if (m_notificationQueued || m_inNotification || m_notificationsOwed <= 0)
+    if (m_inNotification || m_notificationsOwed <= 0 || m_notificationTimer.isActive())
         return;
-    m_notificationQueued = true;
-    QMetaObject::invokeMethod(this, &MSComm::deliverNotification, Qt::QueuedConnection);
+    m_notificationTimer.start();
 }
 
 void MSComm::deliverNotification()
 {
-    m_notificationQueued = false;
     // Reached from an event loop run inside an OnComm handler: the handler
-    // that is still running queues the next notification when it returns.
-    if (m_inNotification)
+    // that is still running resumes the notifications when it returns.
+    if (m_inNotification || m_rThreshold <= 0 || m_notificationsOwed <= 0) {
+        m_notificationTimer.stop();
+        if (m_rThreshold <= 0)
+            m_notificationsOwed = 0;
         return;
-    if (m_rThreshold <= 0)
-        m_notificationsOwed = 0;
-    if (m_notificationsOwed <= 0)
-        return;
+    }
 
     --m_notificationsOwed;
     m_commEvent = comEvReceive;
@@ -298,5 +301,8 @@ void MSComm::deliverNotification()
     if (!self)
         return; // the handler deleted the control
     m_inNotification = false;
-    scheduleNotification();
+    if (m_notificationsOwed <= 0)
+        m_notificationTimer.stop();
+    else
+        scheduleNotification();
 }

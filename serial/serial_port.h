@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 
 class MSComm : public QObject
 {
@@ -88,7 +89,8 @@ private:
     QString m_received; // decoded, not yet read; starts at m_readPos
     qsizetype m_readPos = 0;
     qsizetype m_notificationsOwed = 0;
-    bool m_notificationQueued = false;
+    // Fires from the event loop, once per pass, while notifications are owed.
+    QTimer m_notificationTimer;
     bool m_inNotification = false;
     bool m_closing = false;
     int m_commPort = 1;
