@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
@@ -38,7 +37,6 @@ private slots:
     void choosingTheOpenPortAgainDiscardsPendingData();
     void successAfterFailureHidesTheUnlitLamp();
     void numberBeyondTheEightPortsLeavesThePortAlone();
-    void portHeldByAnotherProgram();
     void hangUpIsReportedInTheStatusLine();
     void itemsNameTheirDevices();
 };
@@ -189,30 +187,6 @@ void TestPortOpening::numberBeyondTheEightPortsLeavesThePortAlone()
     QVERIFY(c.MSComm1->PortOpen());
     c.Command1->click();
     QVERIFY(com1.waitForReceived(1));
-}
-
-void TestPortOpening::portHeldByAnotherProgram()
-{
-    PtyBoard com1;
-    QProcess holder; // another program with COM1 open
-    holder.start(QStringLiteral(PORT_HOLDER_PATH), {com1.slavePath()});
-    QVERIFY(holder.waitForStarted());
-    QVERIFY(holder.waitForReadyRead(10000));
-    QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("ready"));
-
-    Form1 form(ptyLocator({{1, com1.slavePath()}}));
-    ModalBoxCloser boxes(&form);
-    form.load();
-    QCOMPARE(boxes.seen().size(), 1);
-    QCOMPARE(form.controls().zttext->text(), QStringLiteral("串口COM1打开失败！"));
-    QVERIFY(!form.controls().MSComm1->PortOpen());
-
-    // Once the other program lets go, choosing COM1 opens it.
-    holder.kill();
-    QVERIFY(holder.waitForFinished());
-    form.showCentred();
-    choose(form.controls().comdk, 0);
-    QCOMPARE(form.controls().zttext->text(), QStringLiteral("串口COM1打开成功！ 波特率：9600bps"));
 }
 
 void TestPortOpening::hangUpIsReportedInTheStatusLine()
