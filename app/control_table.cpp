@@ -33,7 +33,7 @@ QStringList portListItems()
             QStringLiteral("COM7"), QStringLiteral("COM8")};
 }
 
-const QList<ControlSpec> &form1ControlTable()
+const QList<ControlRow> &form1ControlTable()
 {
     using K = ControlKind;
     const QString window;
@@ -42,7 +42,7 @@ const QList<ControlSpec> &form1ControlTable()
     const int codeBox = Centred | FlatBorder | NotTabStop;
 
     // clang-format off
-    static const QList<ControlSpec> table {
+    static const QList<ControlRow> table {
         {"MSComm1",   K::SerialControl, window, 0, 0, 0, 0, {}, {}, {}, NoFlags, -1},
         {"zttext",    K::TextBox,    window, 2760, 5010, 5055, 345, {}, {}, {}, ReadOnly | NotTabStop, 7},
         {"comdk",     K::PortList,   window, 1080, 5040, 855, 300, "COM1", {}, {}, NoFlags, 4},

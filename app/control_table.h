@@ -36,7 +36,7 @@ enum ControlFlag {
     FlatBorder = 0x8,
 };
 
-struct ControlSpec
+struct ControlRow
 {
     QString name; // objectName, array members as "fssj(0)"
     ControlKind kind;
@@ -51,7 +51,7 @@ struct ControlSpec
 
 // The controls in creation order. Within one container a control is stacked
 // above every later one.
-const QList<ControlSpec> &form1ControlTable();
+const QList<ControlRow> &form1ControlTable();
 
 // Texts of the window itself.
 QString form1Caption();

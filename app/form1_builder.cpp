@@ -18,35 +18,35 @@
 
 namespace {
 
-void setColours(QWidget *widget, const ControlSpec &spec, QPalette::ColorRole backRole,
+void setColours(QWidget *widget, const ControlRow &row, QPalette::ColorRole backRole,
                 QPalette::ColorRole textRole)
 {
     QPalette pal = widget->palette();
-    if (spec.background.isValid())
-        pal.setColor(backRole, spec.background);
-    if (spec.foreground.isValid())
-        pal.setColor(textRole, spec.foreground);
+    if (row.background.isValid())
+        pal.setColor(backRole, row.background);
+    if (row.foreground.isValid())
+        pal.setColor(textRole, row.foreground);
     widget->setPalette(pal);
 }
 
-QWidget *createTextBox(const ControlSpec &spec, QWidget *container)
+QWidget *createTextBox(const ControlRow &row, QWidget *container)
 {
-    auto *box = (spec.flags & FlatBorder) ? new FlatTextBox(container) : new QLineEdit(container);
-    box->setText(spec.text);
-    box->setReadOnly(spec.flags & ReadOnly);
-    if (spec.flags & Centred)
+    auto *box = (row.flags & FlatBorder) ? new FlatTextBox(container) : new QLineEdit(container);
+    box->setText(row.text);
+    box->setReadOnly(row.flags & ReadOnly);
+    if (row.flags & Centred)
         box->setAlignment(Qt::AlignCenter);
-    setColours(box, spec, QPalette::Base, QPalette::Text);
+    setColours(box, row, QPalette::Base, QPalette::Text);
     return box;
 }
 
-QWidget *createMultiLineBox(const ControlSpec &spec, QWidget *container)
+QWidget *createMultiLineBox(const ControlRow &row, QWidget *container)
 {
     QWidget *box = nullptr;
-    if (spec.kind == ControlKind::SendBox) {
+    if (row.kind == ControlKind::SendBox) {
         auto *send = new QPlainTextEdit(container);
-        send->setPlainText(spec.text);
-        send->setReadOnly(spec.flags & ReadOnly);
+        send->setPlainText(row.text);
+        send->setReadOnly(row.flags & ReadOnly);
         send->setTabChangesFocus(true);
         send->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         send->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -54,69 +54,69 @@ QWidget *createMultiLineBox(const ControlSpec &spec, QWidget *container)
         box = send;
     } else {
         auto *receive = new ReceiveView(container);
-        receive->setText(spec.text);
+        receive->setText(row.text);
         box = receive;
     }
     return box;
 }
 
-QWidget *createControl(const ControlSpec &spec, QWidget *container)
+QWidget *createControl(const ControlRow &row, QWidget *container)
 {
-    switch (spec.kind) {
+    switch (row.kind) {
     case ControlKind::SerialControl:
         return nullptr;
     case ControlKind::TextBox:
-        return createTextBox(spec, container);
+        return createTextBox(row, container);
     case ControlKind::SendBox:
     case ControlKind::ReceiveBox:
-        return createMultiLineBox(spec, container);
+        return createMultiLineBox(row, container);
     case ControlKind::PortList: {
         auto *list = new PortList(container);
         for (const QString &item : portListItems())
             list->addItem(item, 0);
-        list->setEditText(spec.text);
+        list->setEditText(row.text);
         return list;
     }
     case ControlKind::Frame: {
         // The caption takes the frame's window-text colour; the controls
         // inside set their own text colours or use other colour roles.
-        auto *frame = new QGroupBox(spec.text, container);
-        setColours(frame, spec, QPalette::Window, QPalette::WindowText);
+        auto *frame = new QGroupBox(row.text, container);
+        setColours(frame, row, QPalette::Window, QPalette::WindowText);
         return frame;
     }
     case ControlKind::Button:
-        return new QPushButton(spec.text, container);
+        return new QPushButton(row.text, container);
     case ControlKind::PictureBox: {
         auto *picture = new PictureBox(container);
-        picture->setPicture(spec.text);
-        picture->setBackgroundColor(spec.background);
+        picture->setPicture(row.text);
+        picture->setBackgroundColor(row.background);
         return picture;
     }
     case ControlKind::Label: {
-        auto *label = new QLabel(spec.text, container);
+        auto *label = new QLabel(row.text, container);
         label->setAutoFillBackground(true);
-        setColours(label, spec, QPalette::Window, QPalette::WindowText);
+        setColours(label, row, QPalette::Window, QPalette::WindowText);
         return label;
     }
     }
     return nullptr;
 }
 
-void setGeometryFromTable(QWidget *widget, const ControlSpec &spec)
+void setGeometryFromTable(QWidget *widget, const ControlRow &row)
 {
-    widget->move(twipsToPixels(spec.left), twipsToPixels(spec.top));
-    if (spec.kind == ControlKind::Label) {
+    widget->move(twipsToPixels(row.left), twipsToPixels(row.top));
+    if (row.kind == ControlKind::Label) {
         // Labels size themselves to their one-line caption.
         const QFontMetrics metrics = widget->fontMetrics();
-        widget->resize(metrics.horizontalAdvance(spec.text), metrics.ascent() + metrics.descent());
+        widget->resize(metrics.horizontalAdvance(row.text), metrics.ascent() + metrics.descent());
     } else {
-        widget->resize(twipsToPixels(spec.width), twipsToPixels(spec.height));
+        widget->resize(twipsToPixels(row.width), twipsToPixels(row.height));
     }
 }
 
-void setFocusBehaviour(QWidget *widget, const ControlSpec &spec)
+void setFocusBehaviour(QWidget *widget, const ControlRow &row)
 {
-    switch (spec.kind) {
+    switch (row.kind) {
     case ControlKind::Frame:
     case ControlKind::Label:
     case ControlKind::PictureBox:
@@ -125,7 +125,7 @@ void setFocusBehaviour(QWidget *widget, const ControlSpec &spec)
     case ControlKind::ReceiveBox:
     case ControlKind::TextBox:
         // Not tab stops, but a click still reaches them.
-        widget->setFocusPolicy((spec.flags & NotTabStop) ? Qt::ClickFocus : Qt::StrongFocus);
+        widget->setFocusPolicy((row.flags & NotTabStop) ? Qt::ClickFocus : Qt::StrongFocus);
         break;
     default:
         widget->setFocusPolicy(Qt::StrongFocus);
@@ -149,24 +149,24 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
     QHash<QString, QWidget *> containers;
     QMap<int, QWidget *> tabOrder;
 
-    for (const ControlSpec &spec : form1ControlTable()) {
-        if (spec.kind == ControlKind::SerialControl) {
+    for (const ControlRow &row : form1ControlTable()) {
+        if (row.kind == ControlKind::SerialControl) {
             c.MSComm1 = new MSComm(locator, form);
-            c.MSComm1->setObjectName(spec.name);
+            c.MSComm1->setObjectName(row.name);
             continue;
         }
-        QWidget *container = spec.container.isEmpty() ? form : containers.value(spec.container);
+        QWidget *container = row.container.isEmpty() ? form : containers.value(row.container);
         Q_ASSERT(container);
-        QWidget *widget = createControl(spec, container);
-        widget->setObjectName(spec.name);
-        setGeometryFromTable(widget, spec);
-        setFocusBehaviour(widget, spec);
+        QWidget *widget = createControl(row, container);
+        widget->setObjectName(row.name);
+        setGeometryFromTable(widget, row);
+        setFocusBehaviour(widget, row);
         // Each control goes behind the ones created before it in its container.
         widget->lower();
-        if (spec.kind == ControlKind::Frame)
-            containers.insert(spec.name, widget);
+        if (row.kind == ControlKind::Frame)
+            containers.insert(row.name, widget);
         if (widget->focusPolicy() != Qt::NoFocus)
-            tabOrder.insert(spec.tabIndex, widget);
+            tabOrder.insert(row.tabIndex, widget);
     }
 
     QWidget *previous = nullptr;

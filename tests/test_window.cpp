@@ -65,22 +65,21 @@ void TestWindow::cleanup()
 
 void TestWindow::everyControlOfTheTable()
 {
-    const QList<ControlSpec> &table = form1ControlTable();
+    const QList<ControlRow> &table = form1ControlTable();
     QCOMPARE(table.size(), 21);
     QCOMPARE(table.first().name, QStringLiteral("MSComm1"));
     QVERIFY(m_form->findChild<MSComm *>(QStringLiteral("MSComm1")));
 
-    for (const ControlSpec &spec : table) {
-        if (spec.kind == ControlKind::SerialControl || spec.kind == ControlKind::Label)
+    for (const ControlRow &row : table) {
+        if (row.kind == ControlKind::SerialControl || row.kind == ControlKind::Label)
             continue;
-        auto *widget = m_form->findChild<QWidget *>(spec.name);
-        QVERIFY2(widget, qPrintable(spec.name));
-        const QString container =
-            spec.container.isEmpty() ? QStringLiteral("Form1") : spec.container;
+        auto *widget = m_form->findChild<QWidget *>(row.name);
+        QVERIFY2(widget, qPrintable(row.name));
+        const QString container = row.container.isEmpty() ? QStringLiteral("Form1") : row.container;
         QCOMPARE(widget->parentWidget()->objectName(), container);
-        QCOMPARE(widget->geometry(), pixels(spec.left, spec.top, spec.width, spec.height));
-        QVERIFY2(widget->isVisibleTo(m_form), qPrintable(spec.name));
-        QVERIFY2(widget->isEnabled(), qPrintable(spec.name));
+        QCOMPARE(widget->geometry(), pixels(row.left, row.top, row.width, row.height));
+        QVERIFY2(widget->isVisibleTo(m_form), qPrintable(row.name));
+        QVERIFY2(widget->isEnabled(), qPrintable(row.name));
     }
 
     // A few controls checked by kind and text, independently of the table.
