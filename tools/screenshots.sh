@@ -27,87 +27,12 @@ for tool in cmake Xvfb xauth xdotool import convert identify python3 unshare; do
         || fail "$tool is missing (sudo apt-get install xvfb xauth xdotool imagemagick)"
 done
 
-scratch=$(mktemp -d)
-echo_pid='' xvfb_pid='' program_pid=''
-cleanup() {
-    local pid
-    for pid in "$program_pid" "$xvfb_pid" "$echo_pid"; do
-        [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+. tools/desktop_session.sh
 
-# Starts an X server of its own, which picks a free display number itself, with
-# a fresh cookie, and points DISPLAY and XAUTHORITY at it.
-start_xvfb() {
-    local cookie
-    cookie=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
-    export XAUTHORITY=$scratch/Xauthority
-    : >"$XAUTHORITY"
-    # The server takes every cookie in the file, whatever display it names.
-    xauth -q add :0 . "$cookie"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" \
-        3>"$scratch/display" 2>"$scratch/xvfb.log" &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$scratch/display" ] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
-        sleep 0.1
-    done
-    [ -s "$scratch/display" ] || fail "Xvfb did not start within 10 s"
-    DISPLAY=:$(cat "$scratch/display")
-    export DISPLAY
-    xauth -q add "$DISPLAY" . "$cookie"
-}
-
-# Starts the other end of a pseudo-terminal: a board that echoes every byte.
-# Leaves the terminal's name in $pty.
-start_echoing_board() {
-    python3 - "$scratch/pty" <<'EOF' &
-import os, pty, select, sys, tty
-
-master, slave = pty.openpty()
-tty.setraw(master)
-tty.setraw(slave)
-parent = os.getppid()
-with open(sys.argv[1] + ".part", "w") as f:
-    f.write(os.ttyname(slave))
-os.rename(sys.argv[1] + ".part", sys.argv[1])
-# Quits when the script that started it is gone.
-while os.getppid() == parent:
-    if select.select([master], [], [], 1.0)[0]:
-        try:
-            os.write(master, os.read(master, 4096))
-        except OSError:
-            pass
-EOF
-    echo_pid=$!
-    for _ in $(seq 100); do
-        [ -f "$scratch/pty" ] && break
-        sleep 0.1
-    done
-    [ -f "$scratch/pty" ] || fail "no pseudo-terminal"
-    pty=$(cat "$scratch/pty")
-}
-
-# Starts the program in the background at scale factor $2, in a private mount
-# namespace in which every serial device node of the machine is the device $1;
-# its pid goes to $program_pid.
+# Starts the program in the background at scale factor $2, with every serial
+# device node of the machine replaced by the device $1.
 start_program() {
-    local userns=()
-    [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
-    # shellcheck disable=SC2016 # expanded by the inner shell
-    QT_SCALE_FACTOR=$2 unshare --mount "${userns[@]}" sh -c '
-        standin=$1
-        shift
-        for node in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM* /dev/ttyAMA* /dev/rfcomm*; do
-            [ -c "$node" ] || continue
-            mount --bind "$standin" "$node" || exit 125
-        done
-        exec "$@"' sh "$1" "$BUILD_DIR/app/rs232test" >>"$scratch/program.log" 2>&1 &
-    program_pid=$!
+    QT_SCALE_FACTOR=$2 start_with_stand_in_ports "$1" "$BUILD_DIR/app/rs232test"
 }
 
 stop_program() {
