@@ -75,7 +75,6 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -104,5 +103,4 @@ private:
     QBasicTimer m_blinkTimer;
     bool m_cursorShown = false;
     bool m_selectingWithMouse = false;
-    int m_wheelDelta = 0;
 };

@@ -125,17 +125,6 @@ void ReceiveView::mouseDoubleClickEvent(QMouseEvent *event)
     moveCursor(end, true);
 }
 
-void ReceiveView::wheelEvent(QWheelEvent *event)
-{
-    m_wheelDelta += event->angleDelta().y();
-    const int steps = m_wheelDelta / 120;
-    m_wheelDelta -= steps * 120;
-    ensureLayout();
-    if (steps != 0)
-        scrollTo(m_firstLine - steps * QApplication::wheelScrollLines());
-    event->accept();
-}
-
 void ReceiveView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu *menu = createStandardContextMenu();

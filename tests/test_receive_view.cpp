@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -339,6 +340,13 @@ void TestReceiveView::appendingMovesNeitherCaretNorView()
     QCOMPARE(view.firstVisibleLine(), first);
     QCOMPARE(view.cursorPosition(), end);
     QVERIFY(view.visualLineCount() > first + view.visibleLineCount());
+
+    // Only the caret keys reach text beyond the view; the wheel does not.
+    const QPointF centre = QRectF(view.rect()).center();
+    QWheelEvent wheel(centre, view.mapToGlobal(centre), QPoint(), QPoint(0, 360), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&view, &wheel);
+    QCOMPARE(view.firstVisibleLine(), first);
 }
 
 void TestReceiveView::selectsAndCopies()
