@@ -5,6 +5,7 @@
 #include "console/receive_view.h"
 #include "pty_board.h"
 #include "serial/serial_port.h"
+#include "test_helpers.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -63,9 +64,7 @@ void TestConsole::startWindow()
 {
     m_form->load();
     QVERIFY(m_form->controls().MSComm1->PortOpen());
-    m_form->showCentred();
-    QApplication::setActiveWindow(m_form.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QVERIFY(showAndActivate(*m_form));
 }
 
 void TestConsole::unlockSendBox()

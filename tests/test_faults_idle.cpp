@@ -45,9 +45,7 @@ void TestFaultsIdle::idleWithThePortOpen()
     PtyBoard board;
     Form1 form(ptyLocator({{1, board.slavePath()}}));
     form.load();
-    form.showCentred();
-    QApplication::setActiveWindow(&form);
-    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(showAndActivate(form));
     const Form1Controls &c = form.controls();
     QTest::mouseClick(c.fssj0->viewport(), Qt::LeftButton);
     QVERIFY(!c.fssj0->isReadOnly());

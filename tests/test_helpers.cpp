@@ -2,10 +2,12 @@
 #include "test_helpers.h"
 
 #include "app/form1_controls.h"
+#include "app/main_window.h"
 #include "app/picture_box.h"
 #include "serial/port_list.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QEventLoop>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +21,13 @@ QString shownLamps(const Form1Controls &form)
     shown += form.LEDG->isVisibleTo(form.Form1) ? QLatin1Char('G') : QLatin1Char('-');
     shown += form.LEDM2->isVisibleTo(form.Form1) ? QLatin1Char('M') : QLatin1Char('-');
     return shown;
+}
+
+bool showAndActivate(Form1 &form)
+{
+    form.showCentred();
+    QApplication::setActiveWindow(&form);
+    return QTest::qWaitForWindowActive(&form);
 }
 
 void choose(PortList *list, int index)

@@ -4,11 +4,16 @@
 
 #include <QString>
 
+class Form1;
 struct Form1Controls;
 class PortList;
 
 // The visible lamps as three letters, red, green and unlit: "RGM", "-G-"...
 QString shownLamps(const Form1Controls &form);
+
+// Shows the window centred and makes it the active one, as when the user
+// starts the program; false if it never became active.
+bool showAndActivate(Form1 &form);
 
 // Chooses an item the way a user does: drop the list down, pick, press Enter.
 void choose(PortList *list, int index);

@@ -28,9 +28,7 @@ void TestRelay::pressesAlternateBetweenKAndG()
     PtyBoard board;
     Form1 form(ptyLocator({{1, board.slavePath()}}));
     form.load();
-    form.showCentred();
-    QApplication::setActiveWindow(&form);
-    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(showAndActivate(form));
     const Form1Controls &c = form.controls();
     QCOMPARE(shownLamps(c), QStringLiteral("RGM"));
 

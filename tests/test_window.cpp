@@ -5,6 +5,7 @@
 #include "console/receive_view.h"
 #include "serial/port_list.h"
 #include "serial/serial_port.h"
+#include "test_helpers.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -200,9 +201,7 @@ void TestWindow::codeBoxesColours()
 
 void TestWindow::tabSkipsBoxesThatAreNoTabStops()
 {
-    m_form->showCentred();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    QVERIFY(showAndActivate(*m_form));
     const Form1Controls &c = m_form->controls();
     QTRY_COMPARE(QApplication::focusWidget(), c.fssj0);
 
@@ -231,9 +230,7 @@ void TestWindow::resizingKeepsEveryControl()
 
 void TestWindow::typingInThePortListChangesOnlyItsText()
 {
-    m_form->showCentred();
-    QApplication::setActiveWindow(m_form);
-    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    QVERIFY(showAndActivate(*m_form));
     PortList *list = m_form->controls().comdk;
     QSignalSpy chosen(list, &PortList::activated);
     QVERIFY(chosen.isValid());
