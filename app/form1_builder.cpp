@@ -2,10 +2,10 @@
 #include "app/form1_builder.h"
 
 #include "app/control_table.h"
-#include "app/flat_text_box.h"
-#include "app/picture_box.h"
-#include "console/receive_view.h"
-#include "serial/port_list.h"
+#include "controls/flat_text_box.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
+#include "controls/receive_view.h"
 #include "serial/serial_port.h"
 
 #include <QGroupBox>

@@ -5,10 +5,10 @@
 #include "app/form1_builder.h"
 #include "console/keyboard_send.h"
 #include "console/receive_display.h"
-#include "console/receive_view.h"
-#include "console/text_box_events.h"
+#include "controls/port_list.h"
+#include "controls/receive_view.h"
+#include "controls/text_box_events.h"
 #include "relay/relay_switch.h"
-#include "serial/port_list.h"
 #include "serial/port_opening.h"
 #include "serial/serial_port.h"
 

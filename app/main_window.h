@@ -1,13 +1,17 @@
 // Form1, the program's only window.
 //
 // Map: the controls are built from the control table (app/control_table.cpp)
-// by app/form1_builder.cpp; Form1Controls names them for the handlers. Each
-// event goes to one handler, wired in Form1::connectHandlers():
+// by app/form1_builder.cpp; Form1Controls names them for the handlers. The
+// control kinds Qt lacks (receive box, flat code box, picture box, port list,
+// the fssj key/click filter) are in controls/; the serial control MSComm1 is
+// serial/serial_port. Each event goes to one handler, wired in
+// Form1::connectHandlers():
 //   Load, comdk's choice, MSComm1's lost port -> serial/port_opening
 //   fssj KeyPress and Click                   -> console/keyboard_send
 //   MSComm1's OnComm, Command2's Click        -> console/receive_display
 //   Command1's Click                          -> relay/relay_switch
-// The program-wide variables live in the Module1 object the window owns.
+// The program-wide variables live in the Module1 object the window owns
+// (app/module1.h).
 #pragma once
 
 #include "app/form1_controls.h"

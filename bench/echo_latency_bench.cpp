@@ -8,7 +8,7 @@
 // Run from a Release build:  build-bench/bench/echo_latency_bench
 #include "app/main_window.h"
 #include "bench_line.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>

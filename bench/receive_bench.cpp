@@ -11,7 +11,7 @@
 // same way as the baseline.
 #include "app/main_window.h"
 #include "bench_line.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Appends one character at a time to the receive box, as the program does with
 // every received character, at several amounts already held; prints the rates
 // and the memory used per held character.
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

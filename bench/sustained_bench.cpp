@@ -9,7 +9,7 @@
 // Run from a Release build:  build-bench/bench/sustained_bench
 #include "app/main_window.h"
 #include "bench_line.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "serial/gbk.h"
 #include "serial/serial_port.h"
 

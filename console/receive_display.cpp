@@ -2,7 +2,7 @@
 #include "console/receive_display.h"
 
 #include "app/form1_controls.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "serial/serial_port.h"
 
 #include <QPlainTextEdit>

@@ -15,8 +15,8 @@
 #include "fuzz/receive_check.h"
 
 #include "app/main_window.h"
-#include "console/receive_view.h"
-#include "console/text_wrap.h"
+#include "controls/receive_view.h"
+#include "controls/text_wrap.h"
 #include "serial/gbk.h"
 
 #include <QImage>

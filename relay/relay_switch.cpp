@@ -3,7 +3,7 @@
 
 #include "app/form1_controls.h"
 #include "app/module1.h"
-#include "app/picture_box.h"
+#include "controls/picture_box.h"
 #include "serial/serial_port.h"
 
 #include <QPlainTextEdit>

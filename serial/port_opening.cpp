@@ -3,9 +3,9 @@
 
 #include "app/form1_controls.h"
 #include "app/module1.h"
-#include "app/picture_box.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
 #include "serial/comm_error.h"
-#include "serial/port_list.h"
 #include "serial/serial_port.h"
 
 #include <QLineEdit>

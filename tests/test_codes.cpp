@@ -1,6 +1,6 @@
 // Character codes of typed keys and the characters key presses produce.
 #include "console/char_codes.h"
-#include "console/text_box_events.h"
+#include "controls/text_box_events.h"
 
 #include <QKeyEvent>
 #include <QTest>

@@ -2,7 +2,7 @@
 // pseudo-terminal whose other end echoes like the board, and come back into
 // the receive box.
 #include "app/main_window.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "pty_board.h"
 #include "serial/serial_port.h"
 #include "test_helpers.h"

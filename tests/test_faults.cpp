@@ -2,11 +2,11 @@
 // middle of a burst and coming back, COM1 held by another program and a
 // flood of typed keys; Form1 and MSComm over pseudo-terminals.
 #include "app/main_window.h"
-#include "app/picture_box.h"
-#include "console/receive_view.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
+#include "controls/receive_view.h"
 #include "modal_box_closer.h"
 #include "pty_board.h"
-#include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "test_helpers.h"
 

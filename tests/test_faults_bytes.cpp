@@ -2,7 +2,7 @@
 // to Form1 in random pieces, how single odd sequences decode, and the inputs
 // the receive-path fuzzer found, replayed.
 #include "app/main_window.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "fuzz/receive_check.h"
 #include "pty_board.h"
 #include "serial/gbk.h"

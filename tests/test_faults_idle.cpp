@@ -2,7 +2,7 @@
 // nothing arriving costs next to no CPU. A process of its own, so that what
 // earlier tests left in the heap and the caches does not count.
 #include "app/main_window.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "pty_board.h"
 #include "serial/serial_port.h"
 #include "test_helpers.h"

@@ -3,8 +3,8 @@
 
 #include "app/form1_controls.h"
 #include "app/main_window.h"
-#include "app/picture_box.h"
-#include "serial/port_list.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

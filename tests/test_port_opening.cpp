@@ -1,11 +1,11 @@
 // Opening the serial line at start-up and on a choice from the port list,
 // against pseudo-terminals standing in for COM1-COM8.
 #include "app/main_window.h"
-#include "app/picture_box.h"
-#include "console/receive_view.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
+#include "controls/receive_view.h"
 #include "modal_box_closer.h"
 #include "pty_board.h"
-#include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "test_helpers.h"
 

@@ -1,6 +1,6 @@
 // The receive box: text kept as received, wrapping, the caret and the view,
 // selection and copying, and the size limit.
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 
 #include <QClipboard>
 #include <QFontMetricsF>

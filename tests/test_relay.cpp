@@ -1,8 +1,8 @@
 // The relay switch: K and G in turn, with the lamps.
 #include "app/main_window.h"
-#include "app/picture_box.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
 #include "pty_board.h"
-#include "serial/port_list.h"
 #include "serial/serial_port.h"
 #include "test_helpers.h"
 

@@ -1,9 +1,9 @@
 // Form1: its controls, geometry, stacking, focus and initial state.
 #include "app/control_table.h"
 #include "app/main_window.h"
-#include "app/picture_box.h"
-#include "console/receive_view.h"
-#include "serial/port_list.h"
+#include "controls/picture_box.h"
+#include "controls/port_list.h"
+#include "controls/receive_view.h"
 #include "serial/serial_port.h"
 #include "test_helpers.h"
 

@@ -2,7 +2,7 @@
 // xdotool go into the window, out over a pseudo-terminal to an echoing board,
 // and back into the receive box. Run under Xvfb with the xcb platform.
 #include "app/main_window.h"
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 #include "pty_board.h"
 #include "serial/serial_port.h"
 

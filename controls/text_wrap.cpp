@@ -1,4 +1,4 @@
-#include "console/text_wrap.h"
+#include "controls/text_wrap.h"
 
 #include <QtMath>
 

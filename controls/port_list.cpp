@@ -1,5 +1,5 @@
 // The port list comdk.
-#include "serial/port_list.h"
+#include "controls/port_list.h"
 
 #include <QLineEdit>
 

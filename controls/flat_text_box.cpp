@@ -1,5 +1,5 @@
 // A one-line text box with a flat border.
-#include "app/flat_text_box.h"
+#include "controls/flat_text_box.h"
 
 #include <QPainter>
 

@@ -2,7 +2,7 @@
 // character at a time; appending costs the same however much it already holds.
 #pragma once
 
-#include "console/text_wrap.h"
+#include "controls/text_wrap.h"
 
 #include <QBasicTimer>
 #include <QFrame>

@@ -1,6 +1,6 @@
 // ReceiveView's handling of the keyboard, the mouse and input methods, and
 // the caret movement and scrolling they cause.
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,5 +1,5 @@
 // The KeyPress and Click events of the fssj text boxes.
-#include "console/text_box_events.h"
+#include "controls/text_box_events.h"
 
 #include <QAbstractScrollArea>
 #include <QInputMethodEvent>

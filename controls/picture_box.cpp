@@ -1,5 +1,5 @@
 // A picture box that draws its picture unscaled and clipped.
-#include "app/picture_box.h"
+#include "controls/picture_box.h"
 
 #include <QPainter>
 

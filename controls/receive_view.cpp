@@ -1,4 +1,4 @@
-#include "console/receive_view.h"
+#include "controls/receive_view.h"
 
 #include <QApplication>
 #include <QClipboard>
