@@ -3,6 +3,7 @@
 
 #include "app/control_table.h"
 #include "app/form1_builder.h"
+#include "app/window_placement.h"
 #include "console/keyboard_send.h"
 #include "console/receive_display.h"
 #include "controls/port_list.h"
@@ -12,17 +13,11 @@
 #include "serial/port_opening.h"
 #include "serial/serial_port.h"
 
-#include <QGuiApplication>
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-
-QFont form1Font()
-{
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-    font.setPixelSize(12);
-    return font;
-}
+#include <QTimer>
 
 Form1::Form1(PortLocator locator, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -40,6 +35,7 @@ Form1::Form1(PortLocator locator, QWidget *parent)
     m_fssjEvents->watch(m_controls.fssj0, 0);
     m_fssjEvents->watch(m_controls.fssj1, 1);
     connectHandlers();
+    new WindowCentring(this, [this] { return screenCentre(); });
 }
 
 void Form1::connectHandlers()
@@ -76,6 +72,63 @@ void Form1::showCentred()
 
 void Form1::centreOnScreen()
 {
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    // The frame is not known before the window is shown; WindowCentring
+    // places the framed window once it is.
+    if (WindowCentring::clientPlacesWindows())
+        move(screenCentre() - rect().center());
+}
+
+QPoint Form1::screenCentre() const
+{
+    const QScreen *screen = this->screen();
+    return screen ? screen->availableGeometry().center() : pos() + rect().center();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)
+        && !m_undoingMaximize) {
+        // Undone from the event loop: the platform is still applying the
+        // state it has just reported.
+        m_undoingMaximize = true;
+        QTimer::singleShot(0, this, &Form1::undoMaximize);
+    }
+}
+
+void Form1::undoMaximize()
+{
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    if (m_normalGeometry.isValid())
+        setGeometry(m_normalGeometry);
+    m_undoingMaximize = false;
+    m_sinceUndo.start();
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    rememberNormalGeometry();
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    rememberNormalGeometry();
+}
+
+void Form1::rememberNormalGeometry()
+{
+    if (m_undoingMaximize || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    // A window manager may apply the maximized size only after it has
+    // reported the state, that is after the state was undone: the size the
+    // window had is put back.
+    constexpr qint64 kSettleMs = 500;
+    if (m_sinceUndo.isValid() && m_sinceUndo.elapsed() < kSettleMs) {
+        if (size() != m_normalGeometry.size())
+            QTimer::singleShot(0, this, [this] { setGeometry(m_normalGeometry); });
+        return;
+    }
+    m_normalGeometry = geometry();
 }

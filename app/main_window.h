@@ -15,9 +15,11 @@
 #pragma once
 
 #include "app/form1_controls.h"
+#include "app/form1_font.h"
 #include "app/module1.h"
 #include "serial/port_locator.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class TextBoxEvents;
@@ -39,14 +41,24 @@ public:
     // Shows the window centred on its screen.
     void showCentred();
 
+protected:
+    // A maximized state, however the window manager or a title bar of the
+    // platform's own brought it about, is undone: the window has no maximize.
+    void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void connectHandlers();
     void centreOnScreen();
+    QPoint screenCentre() const;
+    void rememberNormalGeometry();
+    void undoMaximize();
 
     Form1Controls m_controls;
     Module1 m_module1;
     TextBoxEvents *m_fssjEvents = nullptr;
+    QRect m_normalGeometry; // the last geometry while not maximized
+    bool m_undoingMaximize = false;
+    QElapsedTimer m_sinceUndo; // since a maximized state was undone
 };
-
-// The window's font: 9 points (12 pixels) with Chinese glyphs.
-QFont form1Font();

@@ -68,20 +68,88 @@ QStringList orderedPortLocations(const QStringList &systemLocations)
     return ordered;
 }
 
+PortLocator PortLocator::fromSurvey(Survey survey)
+{
+    PortLocator locator;
+    locator.m_survey = std::move(survey);
+    return locator;
+}
+
+QString PortLocator::operator()(int portNumber) const
+{
+    if (portNumber < 1)
+        return {};
+    if (m_survey) {
+        const QList<SerialDevice> all = m_survey();
+        return portNumber <= all.size() ? all.at(portNumber - 1).location : QString();
+    }
+    return m_lookup ? m_lookup(portNumber) : QString();
+}
+
+QList<SerialDevice> PortLocator::devices(int count) const
+{
+    QList<SerialDevice> listed;
+    if (m_survey) {
+        listed = m_survey();
+        listed.resize(std::max<qsizetype>(count, 0));
+    } else {
+        for (int n = 1; n <= count; ++n)
+            listed.append(SerialDevice {m_lookup ? m_lookup(n) : QString(), {}, {}, {}, {}, {}});
+    }
+    return listed;
+}
+
+namespace {
+
+SerialDevice describe(const QSerialPortInfo &info, const QString &location)
+{
+    SerialDevice device;
+    device.location = location;
+    device.description = info.description();
+    device.manufacturer = info.manufacturer();
+    device.serialNumber = info.serialNumber();
+    if (info.hasVendorIdentifier())
+        device.vendorId = info.vendorIdentifier();
+    if (info.hasProductIdentifier())
+        device.productId = info.productIdentifier();
+    return device;
+}
+
+// Every port the system reports, in COM order.
+QList<SerialDevice> surveySystemPorts()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QList<SerialDevice> devices;
+#ifdef Q_OS_WIN
+    // COMn is the port of that name, listed or not.
+    constexpr int kHighestComNumber = 256;
+    for (int n = 1; n <= kHighestComNumber; ++n)
+        devices.append(SerialDevice {QStringLiteral("COM%1").arg(n), {}, {}, {}, {}, {}});
+    for (const QSerialPortInfo &info : ports) {
+        if (!info.portName().startsWith(QLatin1String("COM")))
+            continue;
+        bool ok = false;
+        const int n = QStringView(info.portName()).sliced(3).toInt(&ok);
+        if (ok && n >= 1 && n <= kHighestComNumber)
+            devices[n - 1] = describe(info, info.portName());
+    }
+#else
+    QStringList locations;
+    for (const QSerialPortInfo &info : ports)
+        locations.append(info.systemLocation());
+    for (const QString &location : orderedPortLocations(locations)) {
+        const auto info = std::find_if(ports.cbegin(), ports.cend(), [&](const auto &port) {
+            return port.systemLocation() == location;
+        });
+        devices.append(describe(*info, location));
+    }
+#endif
+    return devices;
+}
+
+} // namespace
+
 PortLocator systemPortLocator()
 {
-    return [](int portNumber) -> QString {
-        if (portNumber < 1)
-            return {};
-#ifdef Q_OS_WIN
-        return QStringLiteral("COM%1").arg(portNumber);
-#else
-        QStringList locations;
-        const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-        for (const QSerialPortInfo &info : ports)
-            locations.append(info.systemLocation());
-        const QStringList ordered = orderedPortLocations(locations);
-        return portNumber <= ordered.size() ? ordered.at(portNumber - 1) : QString();
-#endif
-    };
+    return PortLocator::fromSurvey(surveySystemPorts);
 }

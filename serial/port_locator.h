@@ -7,12 +7,54 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
+#include <type_traits>
+#include <utility>
 
-class QSerialPortInfo;
+// One serial device as the system describes it; only location is certain.
+struct SerialDevice
+{
+    QString location; // "/dev/ttyUSB0"; empty: no device
+    QString description;
+    QString manufacturer;
+    QString serialNumber;
+    std::optional<quint16> vendorId;
+    std::optional<quint16> productId;
+};
 
-// Returns the device (a system location such as "/dev/ttyS0", or "COM3" on
-// Windows) for port number n >= 1, or an empty string when there is none.
-using PortLocator = std::function<QString(int portNumber)>;
+// Maps COMn to a device, either one number at a time (a lookup, as tests use
+// to map a few numbers onto pseudo-terminals) or from one survey of all the
+// ports in COM order (as the system's ports are found: listing them costs a
+// scan of the system, so one survey serves a whole port list).
+class PortLocator
+{
+public:
+    using Lookup = std::function<QString(int portNumber)>;
+    using Survey = std::function<QList<SerialDevice>()>;
+
+    PortLocator() = default;
+    // Any callable taking the port number and returning the device's location.
+    template<typename F, typename = std::enable_if_t<std::is_invocable_r_v<QString, F &, int>>>
+    PortLocator(F lookup)
+        : m_lookup(std::move(lookup))
+    {
+    }
+
+    // All ports from one call of survey; element n - 1 is COMn.
+    static PortLocator fromSurvey(Survey survey);
+
+    explicit operator bool() const { return m_lookup || m_survey; }
+
+    // The device for port number n >= 1, or an empty string when there is none.
+    QString operator()(int portNumber) const;
+
+    // COM1 to COMcount, with a single survey of the system.
+    QList<SerialDevice> devices(int count) const;
+
+private:
+    Lookup m_lookup;
+    Survey m_survey;
+};
 
 // The program's own mapping: the native "COMn" on Windows; on Linux the n-th
 // port that QSerialPortInfo reports, built-in ttyS ports first, then the

@@ -3,14 +3,18 @@
 
 #include "app/form1_controls.h"
 #include "app/module1.h"
+#include "app/window_placement.h"
 #include "controls/picture_box.h"
 #include "controls/port_list.h"
 #include "serial/comm_error.h"
+#include "serial/port_failure.h"
 #include "serial/serial_port.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include <optional>
 
@@ -28,6 +32,20 @@ const QString kWarningTitle = QStringLiteral("警告");
 const QString kOkText = QStringLiteral("确定");
 const QString kNoDevice = QStringLiteral("没有对应的串口设备");
 
+// Why it failed, for the status box's tooltip.
+const QString kReasonNoPort = QStringLiteral("COM%1没有对应的串口设备。");
+const QString kReasonNoDevice = QStringLiteral("设备%1不存在，可能已被拔出。");
+const QString kReasonPermission =
+    QStringLiteral("没有打开%1的权限。串口设备属于dialout组，请把当前用户加入该组：\n"
+                   "sudo usermod -aG dialout $USER\n然后注销并重新登录。");
+const QString kReasonInUse = QStringLiteral("%1正被其它程序占用。");
+const QString kReasonInUseBy = QStringLiteral("%1正被其它程序占用：%2（进程号%3）。");
+const QString kReasonHungUp = QStringLiteral("%1的线路已挂断。");
+const QString kReasonOther = QStringLiteral("无法打开%1：%2");
+// What each item of comdk stands for, beyond its device.
+const QString kItemManufacturer = QStringLiteral("制造商：%1");
+const QString kItemSerialNumber = QStringLiteral("序列号：%1");
+
 constexpr int kHighestPort = 8;
 
 void openingSequence(MSComm &comm, quint8 portNo)
@@ -40,9 +58,45 @@ void openingSequence(MSComm &comm, quint8 portNo)
     comm.setInBufferCount(0);
 }
 
-void failurePresentation(const Form1Controls &form, quint8 portNo)
+QString failureReason(const CommError &error, quint8 portNo)
+{
+    const QString device = error.device();
+    switch (error.reason()) {
+    case CommError::Reason::NoDevice:
+        return device.isEmpty() ? kReasonNoPort.arg(portNo) : kReasonNoDevice.arg(device);
+    case CommError::Reason::PermissionDenied:
+        return kReasonPermission.arg(device);
+    case CommError::Reason::InUse:
+        if (error.holderPid() > 0)
+            return kReasonInUseBy.arg(device, error.holderName()).arg(error.holderPid());
+        return kReasonInUse.arg(device);
+    case CommError::Reason::HungUp:
+        return kReasonHungUp.arg(device);
+    case CommError::Reason::Other:
+        break;
+    }
+    return kReasonOther.arg(device.isEmpty() ? kPortPrefix + QString::number(portNo) : device,
+                            error.message());
+}
+
+// The message box caps its width at about 500 pixels and wraps the rest of
+// the text onto a line of its own. The label is made wide enough for the text
+// on one line, or, on a screen too narrow for that, for two even lines.
+void fitWarningText(QMessageBox &box)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    const int oneLine = label->fontMetrics().horizontalAdvance(kWarningText) + 2;
+    const QScreen *screen = box.screen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : oneLine;
+    label->setMinimumWidth(oneLine <= room ? oneLine : oneLine / 2 + label->fontMetrics().height());
+}
+
+void failurePresentation(const Form1Controls &form, quint8 portNo, const QString &reason = {})
 {
     form.zttext->setText(kStatusPrefix + QString::number(portNo) + kStatusFailed);
+    form.zttext->setToolTip(reason);
     form.LEDR->hide();
     form.LEDG->show();
     form.LEDM2->show();
@@ -50,7 +104,35 @@ void failurePresentation(const Form1Controls &form, quint8 portNo)
     QMessageBox box(QMessageBox::NoIcon, kWarningTitle, kWarningText, QMessageBox::Ok, form.Form1);
     box.setFont(form.Form1->font());
     box.button(QMessageBox::Ok)->setText(kOkText);
+    fitWarningText(box);
+    // Over the middle of the window, or of where it is going to appear.
+    const QWidget *window = form.Form1;
+    new WindowCentring(&box, [window] { return window->frameGeometry().center(); });
     box.exec();
+}
+
+void openingSucceeded(const Form1Controls &form, quint8 portNo)
+{
+    form.zttext->setText(kStatusPrefix + QString::number(portNo) + kStatusOpened);
+    form.zttext->setToolTip(QString());
+}
+
+QString itemTooltip(const SerialDevice &device)
+{
+    if (device.location.isEmpty())
+        return kNoDevice;
+    QStringList lines {device.location};
+    if (!device.description.isEmpty())
+        lines.append(device.description);
+    if (!device.manufacturer.isEmpty())
+        lines.append(kItemManufacturer.arg(device.manufacturer));
+    if (device.vendorId && device.productId)
+        lines.append(QStringLiteral("VID:PID %1:%2")
+                         .arg(*device.vendorId, 4, 16, QLatin1Char('0'))
+                         .arg(*device.productId, 4, 16, QLatin1Char('0')));
+    if (!device.serialNumber.isEmpty())
+        lines.append(kItemSerialNumber.arg(device.serialNumber));
+    return lines.join(QLatin1Char('\n'));
 }
 
 // The list index as the unsigned 8-bit port number it becomes, or nothing
@@ -70,9 +152,9 @@ void startupOpening(const Form1Controls &form, Module1 &state)
         state.portNo = 1;
         form.comdk->setEditText(kPortPrefix + QString::number(state.portNo));
         openingSequence(*form.MSComm1, state.portNo);
-        form.zttext->setText(kStatusPrefix + QString::number(state.portNo) + kStatusOpened);
-    } catch (const CommError &) {
-        failurePresentation(form, state.portNo);
+        openingSucceeded(form, state.portNo);
+    } catch (const CommError &error) {
+        failurePresentation(form, state.portNo, failureReason(error, state.portNo));
     }
 }
 
@@ -99,24 +181,26 @@ void portSelection(const Form1Controls &form, Module1 &state)
         if (form.MSComm1->PortOpen())
             form.MSComm1->setPortOpen(false);
         openingSequence(*form.MSComm1, state.portNo);
-        form.zttext->setText(kStatusPrefix + QString::number(state.portNo) + kStatusOpened);
+        openingSucceeded(form, state.portNo);
         form.LEDR->hide();
         form.LEDG->show();
         form.LEDM2->hide();
-    } catch (const CommError &) {
-        failurePresentation(form, state.portNo);
+    } catch (const CommError &error) {
+        failurePresentation(form, state.portNo, failureReason(error, state.portNo));
     }
 }
 
 void portLost(const Form1Controls &form, const Module1 &state)
 {
     form.zttext->setText(kStatusPrefix + QString::number(state.portNo) + kStatusLost);
+    const CommError lost = lostLine(state.portNo, form.MSComm1->openedDevice());
+    form.zttext->setToolTip(failureReason(lost, state.portNo));
 }
 
 void refreshPortTooltips(const Form1Controls &form)
 {
-    for (int i = 0; i < form.comdk->count(); ++i) {
-        const QString device = form.MSComm1->deviceName(i + 1);
-        form.comdk->setItemData(i, device.isEmpty() ? kNoDevice : device, Qt::ToolTipRole);
-    }
+    // One survey of the system for the whole list.
+    const QList<SerialDevice> devices = form.MSComm1->locator().devices(form.comdk->count());
+    for (int i = 0; i < form.comdk->count(); ++i)
+        form.comdk->setItemData(i, itemTooltip(devices.at(i)), Qt::ToolTipRole);
 }

@@ -2,6 +2,7 @@
 #include "serial/serial_port.h"
 
 #include "serial/comm_error.h"
+#include "serial/port_failure.h"
 
 #include <QMetaObject>
 #include <QPointer>
@@ -96,7 +97,8 @@ void MSComm::setPortOpen(bool open)
 
     const QString device = deviceName(m_commPort);
     if (device.isEmpty())
-        throw CommError(tr("COM%1 does not exist on this computer.").arg(m_commPort));
+        throw CommError(tr("COM%1 does not exist on this computer.").arg(m_commPort),
+                        CommError::Reason::NoDevice);
 
     m_port.setPortName(device);
     m_port.setBaudRate(m_lineSettings.baudRate);
@@ -106,10 +108,12 @@ void MSComm::setPortOpen(bool open)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.setReadBufferSize(0);
     if (!m_port.open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError error = m_port.error();
         const QString reason = m_port.errorString();
         m_port.clearError();
-        throw CommError(tr("Cannot open COM%1 (%2): %3").arg(m_commPort).arg(device, reason));
+        throw openFailure(m_commPort, device, error, reason);
     }
+    m_device = device;
 
 #ifdef Q_OS_UNIX
     // Qt's lock file only guards the name the device was opened by; a lock on
@@ -117,9 +121,7 @@ void MSComm::setPortOpen(bool open)
     // or that use flock() the way several terminal programs do.
     if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
         closePort();
-        throw CommError(tr("Cannot open COM%1 (%2): the device is in use by another program.")
-                            .arg(m_commPort)
-                            .arg(device));
+        throw deviceInUse(m_commPort, device);
     }
 #endif
 

@@ -29,6 +29,10 @@ public:
 
     // The device that COMn stands for ("" when there is none).
     QString deviceName(int portNumber) const;
+    // How COMn is mapped, for listing the ports with a single survey.
+    const PortLocator &locator() const { return m_locator; }
+    // The device of the last successful opening ("" before the first).
+    QString openedDevice() const { return m_device; }
 
     // Port number n of COMn used by the next opening; error while open.
     void setCommPort(int portNumber);
@@ -94,6 +98,7 @@ private:
     bool m_inNotification = false;
     bool m_closing = false;
     int m_commPort = 1;
+    QString m_device;
     QString m_settings = QStringLiteral("9600,N,8,1");
     LineSettings m_lineSettings;
     int m_rThreshold = 0;

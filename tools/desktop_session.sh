@@ -69,21 +69,28 @@ EOF
 }
 
 # Starts "${@:2}" in the background, in a private mount namespace in which
-# every serial device node of the machine is the device $1; its pid goes to
-# $program_pid and its output to $scratch/program.log.
+# every serial device node of the machine is the device $1 and the lock folder
+# /run/lock is a private one (the folder $lock_dir if set, else an empty
+# tmpfs), so that runs at the same time never meet on a lock file; its pid
+# goes to $program_pid and its output to $scratch/program.log.
 start_with_stand_in_ports() {
     local standin=$1 userns=()
     shift
     [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
     # shellcheck disable=SC2016 # expanded by the inner shell
     unshare --mount "${userns[@]}" sh -c '
-        standin=$1
-        shift
+        standin=$1 locks=$2
+        shift 2
+        if [ -n "$locks" ]; then
+            mount --bind "$locks" /run/lock || exit 125
+        else
+            mount -t tmpfs -o mode=1777 tmpfs /run/lock || exit 125
+        fi
         for node in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM* /dev/ttyAMA* /dev/rfcomm*; do
             [ -c "$node" ] || continue
             mount --bind "$standin" "$node" || exit 125
         done
-        exec "$@"' sh "$standin" "$@" >"$scratch/program.log" 2>&1 &
+        exec "$@"' sh "$standin" "${lock_dir:-}" "$@" >"$scratch/program.log" 2>&1 &
     program_pid=$!
 }
 
