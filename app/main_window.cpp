@@ -99,9 +99,13 @@ void Form1::changeEvent(QEvent *event)
 void Form1::undoMaximize()
 {
     setWindowState(windowState() & ~Qt::WindowMaximized);
+    m_undoingMaximize = false;
+    // On Wayland the compositor sizes a maximized window, and the client's
+    // own size comes back with the configure that ends the state.
+    if (!WindowCentring::clientPlacesWindows())
+        return;
     if (m_normalGeometry.isValid())
         setGeometry(m_normalGeometry);
-    m_undoingMaximize = false;
     m_sinceUndo.start();
 }
 

@@ -26,7 +26,8 @@ BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl
                 fonts-wqy-microhei)
 
 # What the tests need besides: an X server and xdotool for the real-keyboard
-# test, clang's libFuzzer for fuzzing, the desktop-file and AppStream
-# validators and dpkg's tools for the package check.
-TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-format clang libclang-rt-14-dev
+# test, openbox and wmctrl for the window-manager test, clang's libFuzzer for
+# fuzzing, the desktop-file and AppStream validators and dpkg's tools for the
+# package check.
+TEST_PACKAGES=(xvfb xauth xdotool x11-utils openbox wmctrl clang-format clang libclang-rt-14-dev
                desktop-file-utils appstream dpkg-dev file)
