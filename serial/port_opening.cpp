@@ -90,7 +90,10 @@ void fitWarningText(QMessageBox &box)
     const int oneLine = label->fontMetrics().horizontalAdvance(kWarningText) + 2;
     const QScreen *screen = box.screen();
     const int room = screen ? screen->availableGeometry().width() * 3 / 4 : oneLine;
-    label->setMinimumWidth(oneLine <= room ? oneLine : oneLine / 2 + label->fontMetrics().height());
+    if (oneLine <= room)
+        label->setMinimumWidth(oneLine);
+    else
+        label->setFixedWidth(oneLine / 2 + label->fontMetrics().height());
 }
 
 void failurePresentation(const Form1Controls &form, quint8 portNo, const QString &reason = {})
