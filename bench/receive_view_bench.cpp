@@ -161,7 +161,7 @@ int main(int argc, char *argv[])
     } amounts[] = {{"0", 0},
                    {"1 Mi", qsizetype(1) << 20},
                    {"10 Mi", qsizetype(10) << 20},
-                   {"16 Mi (full)", ReceiveView::maxCharacters}};
+                   {"16 Mi (full)", ReceiveView::kMaxCharacters}};
 
     std::printf("ReceiveView 400x130, one character per append, %d runs of %d appends, "
                 "events processed every %d appends\n"

@@ -8,8 +8,10 @@
 
 namespace {
 
-constexpr int textMargin = 4;
-constexpr qsizetype largeText = 1024 * 1024;
+// Room between the frame and the text on every side.
+constexpr int kTextMarginPx = 4;
+// Text past this many characters gets the buffer's full size at once.
+constexpr qsizetype kLargeTextCharacters = 1024 * 1024;
 
 } // namespace
 
@@ -50,14 +52,23 @@ void ReceiveView::appendText(QStringView text)
     // A large text gets its buffer's full size at once, so that no later
     // growth stops the program to copy it; pages not yet written cost nothing.
     const qsizetype needed = m_lines.length() + text.size();
-    if (needed > m_lines.capacity() && needed > largeText)
+    if (needed > m_lines.capacity() && needed > kLargeTextCharacters)
         m_lines.reserve(qMax(needed, m_maximumCharacters + 1));
     const qsizetype changedLine = m_lines.lineCount() - 1;
     m_lines.append(text);
     if (m_lines.length() > m_maximumCharacters)
         dropOldestText();
     else if (changedLine < m_firstLine + linesInView())
-        update();
+        requestRepaint();
+}
+
+// One update() per paint: further appends before the paint add nothing to it.
+void ReceiveView::requestRepaint()
+{
+    if (m_repaintRequested)
+        return;
+    m_repaintRequested = true;
+    update();
 }
 
 void ReceiveView::clear()
@@ -183,19 +194,30 @@ void ReceiveView::ensureLayout() const
     m_firstLine = m_lines.lineAt(top);
 }
 
+QRect ReceiveView::contentsArea() const
+{
+    if (!m_contentsAreaKnown || m_contentsAreaFor != size()) {
+        m_contentsArea = contentsRect();
+        m_contentsAreaFor = size();
+        m_contentsAreaKnown = true;
+    }
+    return m_contentsArea;
+}
+
 QRect ReceiveView::textRect() const
 {
-    return contentsRect().adjusted(textMargin, textMargin, -textMargin, -textMargin);
+    return contentsArea().adjusted(kTextMarginPx, kTextMarginPx, -kTextMarginPx, -kTextMarginPx);
 }
 
 qsizetype ReceiveView::linesInView() const
 {
-    const int height = contentsRect().height() - textMargin;
+    const int height = contentsArea().height() - kTextMarginPx;
     return qMax(1, (height + m_lines.lineHeight() - 1) / m_lines.lineHeight());
 }
 
 void ReceiveView::paintEvent(QPaintEvent *event)
 {
+    m_repaintRequested = false;
     QFrame::paintEvent(event);
     ensureLayout();
     QPainter painter(this);
@@ -289,6 +311,8 @@ void ReceiveView::restartBlinking()
 
 void ReceiveView::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::ContentsRectChange || event->type() == QEvent::StyleChange)
+        m_contentsAreaKnown = false;
     if (event->type() == QEvent::FontChange) {
         m_fontChanged = true;
         updateGeometry();

@@ -20,7 +20,7 @@ class ReceiveView : public QFrame
 public:
     // Most characters held, hours of a 9600-baud line; past it the oldest
     // eighth of the text is dropped, ending at a line start.
-    static constexpr qsizetype maxCharacters = 16 * 1024 * 1024;
+    static constexpr qsizetype kMaxCharacters = 16 * 1024 * 1024;
 
     explicit ReceiveView(QWidget *parent = nullptr);
     ~ReceiveView() override;
@@ -33,7 +33,7 @@ public:
     void appendText(QStringView text);
     qsizetype length() const { return m_lines.length(); }
 
-    // Most characters held before the oldest are dropped, maxCharacters
+    // Most characters held before the oldest are dropped, kMaxCharacters
     // unless set otherwise.
     void setMaximumCharacters(qsizetype count);
     qsizetype maximumCharacters() const { return m_maximumCharacters; }
@@ -82,7 +82,9 @@ protected:
 
 private:
     void ensureLayout() const;
+    void requestRepaint();
     QRect textRect() const;
+    QRect contentsArea() const;
     qsizetype linesInView() const; // including a partly visible last one
     void dropOldestText();
     void moveCursor(qsizetype position, bool keepAnchor);
@@ -96,7 +98,13 @@ private:
     mutable WrappedText m_lines;
     mutable bool m_fontChanged = true;
     mutable qsizetype m_firstLine = 0;
-    qsizetype m_maximumCharacters = maxCharacters;
+    // contentsRect(), kept while the size and the frame stay the same so that
+    // an append asks for no geometry.
+    mutable QRect m_contentsArea;
+    mutable QSize m_contentsAreaFor; // the size it was taken at
+    mutable bool m_contentsAreaKnown = false;
+    bool m_repaintRequested = false; // an update() not yet painted
+    qsizetype m_maximumCharacters = kMaxCharacters;
     qsizetype m_cursor = 0;
     qsizetype m_anchor = 0;
     qreal m_goalX = -1; // kept while moving up and down
