@@ -5,9 +5,9 @@
 // Prints the median, 90th and 99th percentile and the maximum over the
 // measured presses, and PASS or FAIL for each target.
 //
-// Run from a Release build:  build-bench/bench/echo_latency_bench
+// Run from a Release build:  build-rel/bench/echo_latency_bench
 #include "app/main_window.h"
-#include "bench_line.h"
+#include "bench_support.h"
 #include "controls/receive_view.h"
 #include "serial/serial_port.h"
 

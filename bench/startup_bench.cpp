@@ -3,7 +3,7 @@
 // program shows its warning box before the window, so the time is taken to the
 // box shown. Prints medians over several starts and PASS or FAIL per target.
 //
-// Run as root from a Release build:  build-bench/bench/startup_bench
+// Run as root from a Release build:  build-rel/bench/startup_bench
 // Each start runs in a private mount namespace where every /dev/ttyS* is a
 // stand-in: "present" puts a pseudo-terminal over /dev/ttyS0 (the device the
 // program's own port list makes COM1), "absent" hides the system's tty list
@@ -12,7 +12,7 @@
 // timed: rs232test itself, whose first flush to the screen is seen in Qt's
 // "qt.widgets.painting" log, and startup_probe, the same start-up steps
 // stamping the first exposure of each window itself.
-#include "bench_line.h"
+#include "bench_support.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -6,9 +6,9 @@
 // the receive box at line speed, and whether the box holds exactly what was
 // sent.
 //
-// Run from a Release build:  build-bench/bench/sustained_bench
+// Run from a Release build:  build-rel/bench/sustained_bench
 #include "app/main_window.h"
-#include "bench_line.h"
+#include "bench_support.h"
 #include "controls/receive_view.h"
 #include "serial/gbk.h"
 #include "serial/serial_port.h"
@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdint>
 #include <cstdio>
@@ -41,7 +40,7 @@ const QString chinese = QStringLiteral(
 
 // Text of the given kinds, as a board's log might send it, in code page 936
 // bytes up to about the given size.
-class Source
+class MixedText
 {
 public:
     QString next(qsizetype bytes)
@@ -125,19 +124,14 @@ int main(int argc, char *argv[])
     QApplication::setFont(form1Font());
 
     PtyLine line;
-    const QString device = line.slavePath();
-    Form1 form([device](int port) { return port == 1 ? device : QString(); });
-    form.load();
-    form.showCentred();
-    while (!form.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const Form1Controls &c = form.controls();
-    if (!line.isValid() || !c.MSComm1->PortOpen()) {
+    const std::unique_ptr<Form1> form = line.isValid() ? showFormOn(line.slavePath()) : nullptr;
+    if (!form) {
         std::fprintf(stderr, "COM1 not open\n");
         return 1;
     }
+    const Form1Controls &c = form->controls();
 
-    Source source;
+    MixedText source;
     const QString fastText = source.next(hourOfBytes);
     const QByteArray fastBytes = Gbk::encode(fastText);
     const qsizetype total = fastText.size();

@@ -181,38 +181,35 @@ QSize ReceiveView::sizeHint() const
 
 // Re-wraps everything once the width or the font has changed, keeping the
 // text that was at the top of the view there.
-void ReceiveView::ensureLayout() const
+void ReceiveView::updateLayout() const
 {
-    const qreal width = qMax(0, textRect().width());
-    if (!m_fontChanged && width == m_lines.wrapWidth())
-        return;
-    const qsizetype top = m_lines.lineStart(m_firstLine);
-    if (m_fontChanged)
-        m_lines.setFont(font(), this);
-    m_fontChanged = false;
-    m_lines.relayout(width);
-    m_firstLine = m_lines.lineAt(top);
-}
-
-QRect ReceiveView::contentsArea() const
-{
-    if (!m_contentsAreaKnown || m_contentsAreaFor != size()) {
-        m_contentsArea = contentsRect();
-        m_contentsAreaFor = size();
-        m_contentsAreaKnown = true;
+    m_layoutValid = true;
+    m_layoutSize = size();
+    const QRect contents = contentsRect();
+    m_textArea = contents.adjusted(kTextMarginPx, kTextMarginPx, -kTextMarginPx, -kTextMarginPx);
+    const qreal width = qMax(0, m_textArea.width());
+    if (m_fontChanged || width != m_lines.wrapWidth()) {
+        const qsizetype top = m_lines.lineStart(m_firstLine);
+        if (m_fontChanged)
+            m_lines.setFont(font(), this);
+        m_fontChanged = false;
+        m_lines.relayout(width);
+        m_firstLine = m_lines.lineAt(top);
     }
-    return m_contentsArea;
+    const int lineHeight = m_lines.lineHeight();
+    m_linesInView = qMax(1, (contents.height() - kTextMarginPx + lineHeight - 1) / lineHeight);
 }
 
 QRect ReceiveView::textRect() const
 {
-    return contentsArea().adjusted(kTextMarginPx, kTextMarginPx, -kTextMarginPx, -kTextMarginPx);
+    ensureLayout();
+    return m_textArea;
 }
 
 qsizetype ReceiveView::linesInView() const
 {
-    const int height = contentsArea().height() - kTextMarginPx;
-    return qMax(1, (height + m_lines.lineHeight() - 1) / m_lines.lineHeight());
+    ensureLayout();
+    return m_linesInView;
 }
 
 void ReceiveView::paintEvent(QPaintEvent *event)
@@ -312,9 +309,10 @@ void ReceiveView::restartBlinking()
 void ReceiveView::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ContentsRectChange || event->type() == QEvent::StyleChange)
-        m_contentsAreaKnown = false;
+        m_layoutValid = false;
     if (event->type() == QEvent::FontChange) {
         m_fontChanged = true;
+        m_layoutValid = false;
         updateGeometry();
         update();
     }

@@ -81,10 +81,17 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    void ensureLayout() const;
+    // Wraps again and measures the view when the size, the frame or the font
+    // has changed since the last time; otherwise costs next to nothing, as
+    // it runs for every appended character.
+    void ensureLayout() const
+    {
+        if (!m_layoutValid || m_layoutSize != size())
+            updateLayout();
+    }
+    void updateLayout() const;
     void requestRepaint();
     QRect textRect() const;
-    QRect contentsArea() const;
     qsizetype linesInView() const; // including a partly visible last one
     void dropOldestText();
     void moveCursor(qsizetype position, bool keepAnchor);
@@ -98,11 +105,11 @@ private:
     mutable WrappedText m_lines;
     mutable bool m_fontChanged = true;
     mutable qsizetype m_firstLine = 0;
-    // contentsRect(), kept while the size and the frame stay the same so that
-    // an append asks for no geometry.
-    mutable QRect m_contentsArea;
-    mutable QSize m_contentsAreaFor; // the size it was taken at
-    mutable bool m_contentsAreaKnown = false;
+    // Measured by updateLayout(), so that an append asks for no geometry.
+    mutable bool m_layoutValid = false;
+    mutable QSize m_layoutSize;
+    mutable QRect m_textArea;
+    mutable qsizetype m_linesInView = 1;
     bool m_repaintRequested = false; // an update() not yet painted
     qsizetype m_maximumCharacters = kMaxCharacters;
     qsizetype m_cursor = 0;

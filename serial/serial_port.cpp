@@ -185,22 +185,28 @@ QString MSComm::Input()
     if (waiting <= 0)
         return {};
     const qsizetype count = m_inputLen > 0 ? std::min<qsizetype>(m_inputLen, waiting) : waiting;
-    QString text;
+    const qsizetype from = m_readPos;
+    m_readPos += count;
     if (count == 1) {
         // The program's usual read: the one-character string handed out last
         // time is reused once its reader has let go of it, so nothing is
         // allocated (data() makes a copy of its own only while it is shared).
         if (m_oneCharacter.size() != 1)
             m_oneCharacter.resize(1);
-        m_oneCharacter.data()[0] = m_received.at(m_readPos);
-        text = m_oneCharacter;
-    } else {
-        text = m_received.mid(m_readPos, count);
+        m_oneCharacter.data()[0] = m_received.at(from);
+        dropRead();
+        return m_oneCharacter;
     }
-    m_readPos += count;
+    QString text = m_received.mid(from, count);
+    dropRead();
+    return text;
+}
 
-    // Drop what has been read once it is at least half of the string, so the
-    // store never grows beyond twice what is actually waiting.
+// Drops what has been read once it is at least half of the string, so the
+// store never grows beyond twice what is actually waiting; and lets reading
+// resume in the next pass once the backlog is small again.
+void MSComm::dropRead()
+{
     if (m_readPos == m_received.size()) {
         m_received.resize(0);
         m_readPos = 0;
@@ -209,8 +215,7 @@ QString MSComm::Input()
         m_readPos = 0;
     }
     if (m_readingPaused && !m_notificationTimer.isActive())
-        m_notificationTimer.start(); // reading resumes in the next pass
-    return text;
+        m_notificationTimer.start();
 }
 
 void MSComm::readArrivedBytes()

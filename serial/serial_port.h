@@ -84,6 +84,7 @@ signals:
 
 private:
     void readArrivedBytes();
+    void dropRead();
     void resumeReading();
     void handleError(QSerialPort::SerialPortError error);
     void scheduleNotification();
