@@ -28,10 +28,11 @@ public:
     // CommEvent codes
     static constexpr int kComEvReceive = 2;
 
-    // Most characters kept waiting before the control stops reading the
-    // device: a fraction of a second of the fastest USB link, tens of
-    // milliseconds of work for the program, so the link stays busy while
-    // memory stays small; a 9600-baud line never comes near it.
+    // Most characters kept waiting unread before the control stops taking
+    // bytes from the device: 128 KiB of text and a few milliseconds of the
+    // program's work, yet several reads' worth, so a fast link is held back
+    // only when the program really is behind. A 9600-baud line never comes
+    // near it.
     static constexpr qsizetype kMaxWaitingCharacters = 64 * 1024;
 
     explicit MSComm(PortLocator locator = systemPortLocator(), QObject *parent = nullptr);
