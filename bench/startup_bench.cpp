@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr int starts = 15; // per case, after one warm-up start
+constexpr int kStarts = 15; // per case, after one warm-up start
 
 struct Case
 {
@@ -169,7 +169,7 @@ int main()
                                {RS232TEST_PATH, false, false, {}, {}, {}, 0, {}},
                                {STARTUP_PROBE_PATH, true, true, {}, {}, {}, 0, {}},
                                {STARTUP_PROBE_PATH, true, false, {}, {}, {}, 0, {}}};
-    for (int round = 0; round <= starts; ++round) {
+    for (int round = 0; round <= kStarts; ++round) {
         for (Case &c : cases)
             runOnce(c, ports, round > 0);
     }
@@ -177,7 +177,7 @@ int main()
     std::printf("Offscreen platform, %d starts per case after one warm-up start, cases "
                 "interleaved;\ntime from fork() to the window (or warning box) shown; "
                 "peak RSS: ru_maxrss of the process, in MB of 10^6 bytes\n\n",
-                starts);
+                kStarts);
     std::printf("%-14s %-8s %-12s %5s %9s %7s %7s %8s %13s %5s\n", "program", "COM1", "until",
                 "runs", "median ms", "min ms", "max ms", "to main", "RSS MB", "fail");
     double worstMedian = 0;
