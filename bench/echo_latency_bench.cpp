@@ -5,9 +5,9 @@
 // Prints the median, 90th and 99th percentile and the maximum over the
 // measured presses, and PASS or FAIL for each target.
 //
-// Run from a Release build:  build-bench/bench/echo_latency_bench
+// Run from a Release build:  build-rel/bench/echo_latency_bench
 #include "app/main_window.h"
-#include "bench_line.h"
+#include "bench_support.h"
 #include "controls/receive_view.h"
 #include "serial/serial_port.h"
 
@@ -23,9 +23,9 @@
 
 namespace {
 
-constexpr int warmUpPresses = 100;
-constexpr int measuredPresses = 3000;
-constexpr int keysPerLine = 60; // then Return
+constexpr int kWarmUpPresses = 100;
+constexpr int kMeasuredPresses = 3000;
+constexpr int kKeysPerLine = 60; // then Return
 
 struct Key
 {
@@ -35,7 +35,7 @@ struct Key
 
 Key keyNumber(int n)
 {
-    if (n % (keysPerLine + 1) == keysPerLine)
+    if (n % (kKeysPerLine + 1) == kKeysPerLine)
         return {Qt::Key_Return, QStringLiteral("\r")};
     const int letter = n % 26;
     return {Qt::Key(Qt::Key_A + letter), QString(QChar(u'a' + letter))};
@@ -107,7 +107,7 @@ int main(int argc, char *argv[])
     std::vector<double> latenciesUs;
     int lost = 0;
     int wrong = 0;
-    for (int n = 0; n < warmUpPresses + measuredPresses; ++n) {
+    for (int n = 0; n < kWarmUpPresses + kMeasuredPresses; ++n) {
         const Key key = keyNumber(n);
         const qint64 ns = pressAndWait(form, key);
         QCoreApplication::processEvents(); // whatever is left to paint
@@ -117,7 +117,7 @@ int main(int argc, char *argv[])
         }
         if (!c.fssj1->text().endsWith(key.text))
             ++wrong;
-        if (n >= warmUpPresses)
+        if (n >= kWarmUpPresses)
             latenciesUs.push_back(double(ns) / 1000);
     }
 
@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
                 "thread (blocking read, write);\n%d key presses measured after %d warm-up ones, "
                 "Return after every %d letters;\nfrom the key press handed to the window to the "
                 "echoed character appended to the receive box\n\n",
-                measuredPresses, warmUpPresses, keysPerLine);
+                kMeasuredPresses, kWarmUpPresses, kKeysPerLine);
     std::printf("%8s %9s %9s %9s %9s %9s %6s %6s\n", "presses", "min us", "median us", "p90 us",
                 "p99 us", "max us", "lost", "wrong");
     std::printf("%8zu %9.1f %9.1f %9.1f %9.1f %9.1f %6d %6d\n\n", latenciesUs.size(),

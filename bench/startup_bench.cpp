@@ -3,7 +3,7 @@
 // program shows its warning box before the window, so the time is taken to the
 // box shown. Prints medians over several starts and PASS or FAIL per target.
 //
-// Run as root from a Release build:  build-bench/bench/startup_bench
+// Run as root from a Release build:  build-rel/bench/startup_bench
 // Each start runs in a private mount namespace where every /dev/ttyS* is a
 // stand-in: "present" puts a pseudo-terminal over /dev/ttyS0 (the device the
 // program's own port list makes COM1), "absent" hides the system's tty list
@@ -12,7 +12,7 @@
 // timed: rs232test itself, whose first flush to the screen is seen in Qt's
 // "qt.widgets.painting" log, and startup_probe, the same start-up steps
 // stamping the first exposure of each window itself.
-#include "bench_line.h"
+#include "bench_support.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -33,7 +33,7 @@
 
 namespace {
 
-constexpr int starts = 15; // per case, after one warm-up start
+constexpr int kStarts = 15; // per case, after one warm-up start
 
 struct Case
 {
@@ -172,7 +172,7 @@ int main()
                                {RS232TEST_PATH, false, false, {}, {}, {}, 0, {}},
                                {STARTUP_PROBE_PATH, true, true, {}, {}, {}, 0, {}},
                                {STARTUP_PROBE_PATH, true, false, {}, {}, {}, 0, {}}};
-    for (int round = 0; round <= starts; ++round) {
+    for (int round = 0; round <= kStarts; ++round) {
         for (Case &c : cases)
             runOnce(c, ports, round > 0);
     }
@@ -180,7 +180,7 @@ int main()
     std::printf("Offscreen platform, %d starts per case after one warm-up start, cases "
                 "interleaved;\ntime from fork() to the window (or warning box) shown; "
                 "peak RSS: ru_maxrss of the process, in MB of 10^6 bytes\n\n",
-                starts);
+                kStarts);
     std::printf("%-14s %-8s %-12s %5s %9s %7s %7s %8s %13s %5s\n", "program", "COM1", "until",
                 "runs", "median ms", "min ms", "max ms", "to main", "RSS MB", "fail");
     double worstMedian = 0;

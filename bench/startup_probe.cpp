@@ -4,6 +4,7 @@
 // opened, then "Form1 <ns>", with <ns> read from the monotonic clock. Answers
 // the warning box and quits once Form1 is shown. Started by startup_bench.
 #include "app/main_window.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -11,16 +12,8 @@
 #include <QWindow>
 
 #include <cstdio>
-#include <time.h>
 
 namespace {
-
-qint64 monotonicNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 // Notes the moment each top-level window has finished handling its first
 // exposure, which is when its first picture has been flushed.

@@ -6,9 +6,9 @@
 // the receive box at line speed, and whether the box holds exactly what was
 // sent.
 //
-// Run from a Release build:  build-bench/bench/sustained_bench
+// Run from a Release build:  build-rel/bench/sustained_bench
 #include "app/main_window.h"
-#include "bench_line.h"
+#include "bench_support.h"
 #include "controls/receive_view.h"
 #include "serial/gbk.h"
 #include "serial/serial_port.h"
@@ -16,7 +16,6 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
-#include <QWindow>
 
 #include <cstdint>
 #include <cstdio>
@@ -26,12 +25,12 @@
 
 namespace {
 
-constexpr qsizetype hourOfBytes = 960 * 3600;
-constexpr int lineSpeed = 960; // bytes per second at 9600 baud, 8N1
-constexpr int lineSpeedSeconds = 20;
-constexpr qsizetype block = 100000; // characters
+constexpr qsizetype kHourOfBytes = 960 * 3600;
+constexpr int kLineSpeedBytesPerSecond = 960; // bytes per second at 9600 baud, 8N1
+constexpr int kLineSpeedSeconds = 20;
+constexpr qsizetype kBlockCharacters = 100000;
 
-const QString chinese = QStringLiteral(
+const QString kChinese = QStringLiteral(
     "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下"
     "过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两"
     "体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义事平形相全表间样与关各重新线"
@@ -41,7 +40,7 @@ const QString chinese = QStringLiteral(
 
 // Text of the given kinds, as a board's log might send it, in code page 936
 // bytes up to about the given size.
-class Source
+class MixedText
 {
 public:
     QString next(qsizetype bytes)
@@ -72,13 +71,13 @@ private:
         } else if (kind < 9) { // a Chinese line, some ASCII in it
             const int length = 10 + int(m_random() % 40);
             for (int i = 0; i < length; ++i)
-                piece += chinese.at(qsizetype(m_random() % std::uint32_t(chinese.size())));
+                piece += kChinese.at(qsizetype(m_random() % std::uint32_t(kChinese.size())));
             piece += QStringLiteral(" %1\r\n").arg(m_line++);
         } else { // a long run with no line break
             const int length = 2000 + int(m_random() % 8000);
             for (int i = 0; i < length; ++i)
                 piece += m_random() % 3 == 0
-                             ? chinese.at(qsizetype(m_random() % std::uint32_t(chinese.size())))
+                             ? kChinese.at(qsizetype(m_random() % std::uint32_t(kChinese.size())))
                              : QChar(char16_t(0x21 + m_random() % 94));
         }
         return piece;
@@ -125,36 +124,31 @@ int main(int argc, char *argv[])
     QApplication::setFont(form1Font());
 
     PtyLine line;
-    const QString device = line.slavePath();
-    Form1 form([device](int port) { return port == 1 ? device : QString(); });
-    form.load();
-    form.showCentred();
-    while (!form.windowHandle()->isExposed())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const Form1Controls &c = form.controls();
-    if (!line.isValid() || !c.MSComm1->PortOpen()) {
+    const std::unique_ptr<Form1> form = line.isValid() ? showFormOn(line.slavePath()) : nullptr;
+    if (!form) {
         std::fprintf(stderr, "COM1 not open\n");
         return 1;
     }
+    const Form1Controls &c = form->controls();
 
-    Source source;
-    const QString fastText = source.next(hourOfBytes);
+    MixedText source;
+    const QString fastText = source.next(kHourOfBytes);
     const QByteArray fastBytes = Gbk::encode(fastText);
     const qsizetype total = fastText.size();
 
     // Marks at every block of characters, and one block before the end.
     std::vector<Mark> marks;
     Mark beforeLast;
-    qsizetype nextMark = block;
+    qsizetype nextMark = kBlockCharacters;
     const Mark start {monotonicNs(), threadCpuNs()};
     LineWriter fastWriter(line.farEnd(), fastBytes);
     const bool fastDone = runUntil(c, total, [&] {
         const qsizetype length = c.fssj1->length();
-        if (length == total - block)
+        if (length == total - kBlockCharacters)
             beforeLast = {monotonicNs(), threadCpuNs()};
         if (length == nextMark || length == total) {
             marks.push_back({monotonicNs(), threadCpuNs()});
-            nextMark += block;
+            nextMark += kBlockCharacters;
         }
     });
     const Mark end = marks.empty() ? start : marks.back();
@@ -163,7 +157,7 @@ int main(int argc, char *argv[])
 
     // Line speed: each byte written on time; each character timed from its
     // last byte's write to its appearance in the box.
-    const QString slowText = source.next(qsizetype(lineSpeed) * lineSpeedSeconds);
+    const QString slowText = source.next(qsizetype(kLineSpeedBytesPerSecond) * kLineSpeedSeconds);
     std::vector<qsizetype> lastByteOf;
     QByteArray slowBytes;
     for (qsizetype i = 0; i < slowText.size(); ++i) {
@@ -173,7 +167,7 @@ int main(int argc, char *argv[])
     std::vector<qint64> appeared;
     appeared.reserve(std::size_t(slowText.size()));
     const Mark slowStart {monotonicNs(), threadCpuNs()};
-    LineWriter slowWriter(line.farEnd(), slowBytes, lineSpeed);
+    LineWriter slowWriter(line.farEnd(), slowBytes, kLineSpeedBytesPerSecond);
     const bool slowDone = runUntil(c, total + slowText.size(), [&] {
         while (qsizetype(appeared.size()) < c.fssj1->length() - total)
             appeared.push_back(monotonicNs());
@@ -190,23 +184,25 @@ int main(int argc, char *argv[])
     std::printf("Form1 on the offscreen platform, COM1 on a pseudo-terminal; %lld bytes "
                 "(%lld characters) of mixed\nASCII lines, Chinese lines and unbroken runs at "
                 "full speed, then %d s at %d bytes/s (%lld characters)\n\n",
-                qlonglong(fastBytes.size()), qlonglong(total), lineSpeedSeconds, lineSpeed,
-                qlonglong(slowText.size()));
+                qlonglong(fastBytes.size()), qlonglong(total), kLineSpeedSeconds,
+                kLineSpeedBytesPerSecond, qlonglong(slowText.size()));
     std::printf("%-38s %10s %10s\n", "fast feed", "us/char", "CPU us");
     const qsizetype middle = marks.size() / 2;
     double slowestBlock = 0;
     for (std::size_t i = 0; i + 1 < marks.size(); ++i) // the last, partial block left out
-        slowestBlock = std::max(slowestBlock,
-                                usPerChar(i == 0 ? start : marks[i - 1], marks[i], block, false));
+        slowestBlock = std::max(slowestBlock, usPerChar(i == 0 ? start : marks[i - 1], marks[i],
+                                                        kBlockCharacters, false));
     const Mark &first = marks.empty() ? start : marks.front();
     std::printf("%-38s %10.3f %10.3f\n", "first 100k characters",
-                usPerChar(start, first, block, false), usPerChar(start, first, block, true));
+                usPerChar(start, first, kBlockCharacters, false),
+                usPerChar(start, first, kBlockCharacters, true));
     if (middle > 0)
         std::printf("%-38s %10.3f %10.3f\n", "100k characters in the middle",
-                    usPerChar(marks[middle - 1], marks[middle], block, false),
-                    usPerChar(marks[middle - 1], marks[middle], block, true));
+                    usPerChar(marks[middle - 1], marks[middle], kBlockCharacters, false),
+                    usPerChar(marks[middle - 1], marks[middle], kBlockCharacters, true));
     std::printf("%-38s %10.3f %10.3f\n", "last 100k characters",
-                usPerChar(beforeLast, end, block, false), usPerChar(beforeLast, end, block, true));
+                usPerChar(beforeLast, end, kBlockCharacters, false),
+                usPerChar(beforeLast, end, kBlockCharacters, true));
     std::printf("%-38s %10.3f %10.3f\n", "whole fast feed", usPerChar(start, end, total, false),
                 usPerChar(start, end, total, true));
     std::printf("%-38s %10.3f\n", "slowest 100k block", slowestBlock);
@@ -222,8 +218,8 @@ int main(int argc, char *argv[])
     std::printf("CPU us/ch: the GUI thread's processor time per character at line speed, waking "
                 "for every byte included\n\n");
 
-    const double ratio =
-        usPerChar(beforeLast, end, block, false) / usPerChar(start, first, block, false);
+    const double ratio = usPerChar(beforeLast, end, kBlockCharacters, false)
+                         / usPerChar(start, first, kBlockCharacters, false);
     std::printf("%s  nothing lost: the box holds exactly the %lld characters sent\n",
                 allIntact ? "PASS" : "FAIL", qlonglong(total + slowText.size()));
     std::printf("%s  last 100k characters within 1.5x the time per character of the first "

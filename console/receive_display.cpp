@@ -10,7 +10,7 @@
 void MSComm1OnComm(const Form1Controls &form)
 {
     const auto event = static_cast<qint16>(form.MSComm1->CommEvent());
-    if (event == MSComm::comEvReceive)
+    if (event == MSComm::kComEvReceive)
         form.fssj1->appendText(form.MSComm1->Input());
 }
 

@@ -8,8 +8,10 @@
 
 namespace {
 
-constexpr int textMargin = 4;
-constexpr qsizetype largeText = 1024 * 1024;
+// Room between the frame and the text on every side.
+constexpr int kTextMarginPx = 4;
+// Text past this many characters gets the buffer's full size at once.
+constexpr qsizetype kLargeTextCharacters = 1024 * 1024;
 
 } // namespace
 
@@ -50,14 +52,23 @@ void ReceiveView::appendText(QStringView text)
     // A large text gets its buffer's full size at once, so that no later
     // growth stops the program to copy it; pages not yet written cost nothing.
     const qsizetype needed = m_lines.length() + text.size();
-    if (needed > m_lines.capacity() && needed > largeText)
+    if (needed > m_lines.capacity() && needed > kLargeTextCharacters)
         m_lines.reserve(qMax(needed, m_maximumCharacters + 1));
     const qsizetype changedLine = m_lines.lineCount() - 1;
     m_lines.append(text);
     if (m_lines.length() > m_maximumCharacters)
         dropOldestText();
     else if (changedLine < m_firstLine + linesInView())
-        update();
+        requestRepaint();
+}
+
+// One update() per paint: further appends before the paint add nothing to it.
+void ReceiveView::requestRepaint()
+{
+    if (m_repaintRequested)
+        return;
+    m_repaintRequested = true;
+    update();
 }
 
 void ReceiveView::clear()
@@ -170,32 +181,40 @@ QSize ReceiveView::sizeHint() const
 
 // Re-wraps everything once the width or the font has changed, keeping the
 // text that was at the top of the view there.
-void ReceiveView::ensureLayout() const
+void ReceiveView::updateLayout() const
 {
-    const qreal width = qMax(0, textRect().width());
-    if (!m_fontChanged && width == m_lines.wrapWidth())
-        return;
-    const qsizetype top = m_lines.lineStart(m_firstLine);
-    if (m_fontChanged)
-        m_lines.setFont(font(), this);
-    m_fontChanged = false;
-    m_lines.relayout(width);
-    m_firstLine = m_lines.lineAt(top);
+    m_layoutValid = true;
+    m_layoutSize = size();
+    const QRect contents = contentsRect();
+    m_textArea = contents.adjusted(kTextMarginPx, kTextMarginPx, -kTextMarginPx, -kTextMarginPx);
+    const qreal width = qMax(0, m_textArea.width());
+    if (m_fontChanged || width != m_lines.wrapWidth()) {
+        const qsizetype top = m_lines.lineStart(m_firstLine);
+        if (m_fontChanged)
+            m_lines.setFont(font(), this);
+        m_fontChanged = false;
+        m_lines.relayout(width);
+        m_firstLine = m_lines.lineAt(top);
+    }
+    const int lineHeight = m_lines.lineHeight();
+    m_linesInView = qMax(1, (contents.height() - kTextMarginPx + lineHeight - 1) / lineHeight);
 }
 
 QRect ReceiveView::textRect() const
 {
-    return contentsRect().adjusted(textMargin, textMargin, -textMargin, -textMargin);
+    ensureLayout();
+    return m_textArea;
 }
 
 qsizetype ReceiveView::linesInView() const
 {
-    const int height = contentsRect().height() - textMargin;
-    return qMax(1, (height + m_lines.lineHeight() - 1) / m_lines.lineHeight());
+    ensureLayout();
+    return m_linesInView;
 }
 
 void ReceiveView::paintEvent(QPaintEvent *event)
 {
+    m_repaintRequested = false;
     QFrame::paintEvent(event);
     ensureLayout();
     QPainter painter(this);
@@ -289,8 +308,11 @@ void ReceiveView::restartBlinking()
 
 void ReceiveView::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::ContentsRectChange || event->type() == QEvent::StyleChange)
+        m_layoutValid = false;
     if (event->type() == QEvent::FontChange) {
         m_fontChanged = true;
+        m_layoutValid = false;
         updateGeometry();
         update();
     }

@@ -20,7 +20,7 @@ class ReceiveView : public QFrame
 public:
     // Most characters held, hours of a 9600-baud line; past it the oldest
     // eighth of the text is dropped, ending at a line start.
-    static constexpr qsizetype maxCharacters = 16 * 1024 * 1024;
+    static constexpr qsizetype kMaxCharacters = 16 * 1024 * 1024;
 
     explicit ReceiveView(QWidget *parent = nullptr);
     ~ReceiveView() override;
@@ -33,7 +33,7 @@ public:
     void appendText(QStringView text);
     qsizetype length() const { return m_lines.length(); }
 
-    // Most characters held before the oldest are dropped, maxCharacters
+    // Most characters held before the oldest are dropped, kMaxCharacters
     // unless set otherwise.
     void setMaximumCharacters(qsizetype count);
     qsizetype maximumCharacters() const { return m_maximumCharacters; }
@@ -81,7 +81,16 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    void ensureLayout() const;
+    // Wraps again and measures the view when the size, the frame or the font
+    // has changed since the last time; otherwise costs next to nothing, as
+    // it runs for every appended character.
+    void ensureLayout() const
+    {
+        if (!m_layoutValid || m_layoutSize != size())
+            updateLayout();
+    }
+    void updateLayout() const;
+    void requestRepaint();
     QRect textRect() const;
     qsizetype linesInView() const; // including a partly visible last one
     void dropOldestText();
@@ -96,7 +105,13 @@ private:
     mutable WrappedText m_lines;
     mutable bool m_fontChanged = true;
     mutable qsizetype m_firstLine = 0;
-    qsizetype m_maximumCharacters = maxCharacters;
+    // Measured by updateLayout(), so that an append asks for no geometry.
+    mutable bool m_layoutValid = false;
+    mutable QSize m_layoutSize;
+    mutable QRect m_textArea;
+    mutable qsizetype m_linesInView = 1;
+    bool m_repaintRequested = false; // an update() not yet painted
+    qsizetype m_maximumCharacters = kMaxCharacters;
     qsizetype m_cursor = 0;
     qsizetype m_anchor = 0;
     qreal m_goalX = -1; // kept while moving up and down

@@ -241,7 +241,7 @@ void WrappedText::wrapCharacter(qsizetype position)
     const qreal width = advanceAt(position);
     const qsizetype start = m_lineStarts.constLast();
 
-    if (charStart - start >= maxLineCharacters) {
+    if (charStart - start >= kMaxLineCharacters) {
         m_lineStarts.append(qint32(charStart));
         startLine();
     } else if (!isSpace(c) && charStart > start && m_lineWidth + width > m_wrapWidth) {

@@ -19,7 +19,7 @@ class WrappedText
 public:
     // Most characters placed on one visual line, so that runs of zero-width or
     // trailing spaces stay cheap to measure and draw.
-    static constexpr qsizetype maxLineCharacters = 1024;
+    static constexpr qsizetype kMaxLineCharacters = 1024;
 
     WrappedText();
     ~WrappedText();

@@ -212,7 +212,7 @@ QString Run::checkBox()
     if (!m_appended.endsWith(text))
         return QStringLiteral("the box holds \"%1\", not the end of \"%2\"")
             .arg(shown(text), shown(m_appended));
-    const qsizetype least = limit - limit / 8 - WrappedText::maxLineCharacters - 2;
+    const qsizetype least = limit - limit / 8 - WrappedText::kMaxLineCharacters - 2;
     if (text.size() < qMin(m_appended.size(), least))
         return QStringLiteral("only %1 characters held with a limit of %2")
             .arg(text.size())

@@ -64,3 +64,20 @@ std::optional<LineSettings> parseLineSettings(const QString &text)
 
     return settings;
 }
+
+QString lineSettingsText(const LineSettings &settings)
+{
+    const char parity = settings.parity == QSerialPort::EvenParity    ? 'E'
+                        : settings.parity == QSerialPort::OddParity   ? 'O'
+                        : settings.parity == QSerialPort::MarkParity  ? 'M'
+                        : settings.parity == QSerialPort::SpaceParity ? 'S'
+                                                                      : 'N';
+    const QString stop = settings.stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
+                         : settings.stopBits == QSerialPort::TwoStop      ? QStringLiteral("2")
+                                                                          : QStringLiteral("1");
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(settings.baudRate)
+        .arg(QLatin1Char(parity))
+        .arg(int(settings.dataBits))
+        .arg(stop);
+}

@@ -18,3 +18,6 @@ struct LineSettings
 // Parity is one of N, E, O, M, S (either case), data bits 5 to 8, stop bits
 // 1, 1.5 or 2. Nothing when the text is malformed.
 std::optional<LineSettings> parseLineSettings(const QString &text);
+
+// The setting text of the given settings, such as "9600,N,8,1".
+QString lineSettingsText(const LineSettings &settings);

@@ -4,6 +4,7 @@
 #include "serial/comm_error.h"
 #include "serial/port_failure.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QPointer>
 
@@ -16,6 +17,21 @@
 #include <unistd.h>
 #endif
 
+namespace {
+
+// Longest run of notifications in one event-loop pass: long enough that the
+// pass itself costs little next to the notifications, short enough that a key
+// or a click waits for it unnoticed and painting keeps its frame rate.
+constexpr qint64 kBatchNs = 3'000'000;
+// The clock is read once per this many notifications, a cost too small to see.
+constexpr int kNotificationsPerClockCheck = 64;
+// What QSerialPort takes from the device at a time; once that much waits in
+// its buffer it stops reading until it is read from, which is what holds the
+// sender back while the program catches up.
+constexpr qint64 kReadChunkBytes = 16 * 1024;
+
+} // namespace
+
 MSComm::MSComm(PortLocator locator, QObject *parent)
     : QObject(parent)
     , m_locator(std::move(locator))
@@ -23,10 +39,10 @@ MSComm::MSComm(PortLocator locator, QObject *parent)
     connect(&m_port, &QSerialPort::readyRead, this, &MSComm::readArrivedBytes);
     connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
     // A zero-interval timer runs once in every pass of the event loop, so
-    // other events are handled between two notifications, and it costs no
-    // wake-up of its own: cheaper than posting an event per character.
+    // other events are handled between two batches, and it costs no wake-up
+    // of its own.
     m_notificationTimer.setInterval(0);
-    connect(&m_notificationTimer, &QTimer::timeout, this, &MSComm::deliverNotification);
+    connect(&m_notificationTimer, &QTimer::timeout, this, &MSComm::deliverNotifications);
 }
 
 MSComm::~MSComm()
@@ -84,6 +100,7 @@ bool MSComm::PortOpen() const
 
 void MSComm::setPortOpen(bool open)
 {
+    ++m_opening;
     if (!open) {
         if (m_port.isOpen()) {
             closePort();
@@ -106,7 +123,7 @@ void MSComm::setPortOpen(bool open)
     m_port.setDataBits(m_lineSettings.dataBits);
     m_port.setStopBits(m_lineSettings.stopBits);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    m_port.setReadBufferSize(0);
+    m_port.setReadBufferSize(kReadChunkBytes);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = m_port.error();
         const QString reason = m_port.errorString();
@@ -170,11 +187,28 @@ QString MSComm::Input()
     if (waiting <= 0)
         return {};
     const qsizetype count = m_inputLen > 0 ? std::min<qsizetype>(m_inputLen, waiting) : waiting;
-    QString text = m_received.mid(m_readPos, count);
+    const qsizetype from = m_readPos;
     m_readPos += count;
+    if (count == 1) {
+        // The program's usual read: the one-character string handed out last
+        // time is reused once its reader has let go of it, so nothing is
+        // allocated (data() makes a copy of its own only while it is shared).
+        if (m_oneCharacter.size() != 1)
+            m_oneCharacter.resize(1);
+        m_oneCharacter.data()[0] = m_received.at(from);
+        dropRead();
+        return m_oneCharacter;
+    }
+    QString text = m_received.mid(from, count);
+    dropRead();
+    return text;
+}
 
-    // Drop what has been read once it is at least half of the string, so the
-    // store never grows beyond twice what is actually waiting.
+// Drops what has been read once it is at least half of the string, so the
+// store never grows beyond twice what is actually waiting; and lets reading
+// resume in the next pass once the backlog is small again.
+void MSComm::dropRead()
+{
     if (m_readPos == m_received.size()) {
         m_received.resize(0);
         m_readPos = 0;
@@ -182,12 +216,29 @@ QString MSComm::Input()
         m_received.remove(0, m_readPos);
         m_readPos = 0;
     }
-    return text;
+    if (m_readingPaused && !m_notificationTimer.isActive())
+        m_notificationTimer.start();
 }
 
 void MSComm::readArrivedBytes()
 {
+    // Past the limit the bytes stay with QSerialPort until its buffer is full
+    // and it stops reading, and then with the system, which holds the sender
+    // back; resumeReading() takes them once the backlog has drained.
+    if (inBufferCount() >= kMaxWaitingCharacters) {
+        m_readingPaused = true;
+        return;
+    }
     appendReceived(m_port.readAll());
+}
+
+void MSComm::resumeReading()
+{
+    if (!m_readingPaused || inBufferCount() >= kMaxWaitingCharacters)
+        return;
+    m_readingPaused = false;
+    if (m_port.isOpen())
+        appendReceived(m_port.readAll()); // also lets QSerialPort read again
 }
 
 void MSComm::appendReceived(QByteArrayView bytes)
@@ -254,7 +305,18 @@ bool MSComm::drainLine()
 void MSComm::closeLostPort()
 {
     closePort();
-    QMetaObject::invokeMethod(this, &MSComm::portLost, Qt::QueuedConnection);
+    // Reported from the event loop, as the port may be lost inside a handler;
+    // by then the program may have opened or closed a port, and the notice
+    // belongs to the opening that was lost.
+    const quint64 opening = m_opening;
+    QMetaObject::invokeMethod(
+        this, [this, opening] { reportLoss(opening); }, Qt::QueuedConnection);
+}
+
+void MSComm::reportLoss(quint64 opening)
+{
+    if (opening == m_opening && !m_port.isOpen())
+        emit portLost();
 }
 
 void MSComm::closePort()
@@ -267,6 +329,7 @@ void MSComm::closePort()
     m_port.close();
     m_port.clearError();
     m_closing = false;
+    m_readingPaused = false;
 }
 
 void MSComm::discardReceived()
@@ -274,6 +337,7 @@ void MSComm::discardReceived()
     m_received.clear();
     m_readPos = 0;
     m_notificationsOwed = 0;
+    m_readingPaused = false;
     m_decoder.reset();
 }
 
@@ -284,27 +348,45 @@ void MSComm::scheduleNotification()
     m_notificationTimer.start();
 }
 
-void MSComm::deliverNotification()
+// Delivers what is owed in one batch, one OnComm per character, until the
+// batch has taken its time; the rest waits for the next pass.
+void MSComm::deliverNotifications()
 {
-    // Reached from an event loop run inside an OnComm handler: the handler
-    // that is still running resumes the notifications when it returns.
-    if (m_inNotification || m_rThreshold <= 0 || m_notificationsOwed <= 0) {
+    // Reached from an event loop run inside an OnComm handler: the batch whose
+    // handler is still running goes on when it returns.
+    if (m_inNotification) {
         m_notificationTimer.stop();
-        if (m_rThreshold <= 0)
-            m_notificationsOwed = 0;
         return;
     }
+    if (m_rThreshold <= 0)
+        m_notificationsOwed = 0;
 
-    --m_notificationsOwed;
-    m_commEvent = comEvReceive;
-    m_inNotification = true;
     const QPointer<MSComm> self(this);
-    emit OnComm();
-    if (!self)
-        return; // the handler deleted the control
-    m_inNotification = false;
+    QElapsedTimer clock;
+    clock.start();
+    int sinceClockCheck = 0;
+    while (m_notificationsOwed > 0) {
+        --m_notificationsOwed;
+        m_commEvent = kComEvReceive;
+        m_inNotification = true;
+        emit OnComm();
+        if (!self)
+            return; // the handler deleted the control
+        m_inNotification = false;
+        // A handler that cleared the input, closed the port or set RThreshold
+        // to 0 has already taken back what was owed.
+        if (m_rThreshold <= 0)
+            m_notificationsOwed = 0;
+        if (++sinceClockCheck == kNotificationsPerClockCheck) {
+            sinceClockCheck = 0;
+            if (clock.nsecsElapsed() >= kBatchNs)
+                break;
+        }
+    }
+
+    resumeReading();
     if (m_notificationsOwed <= 0)
         m_notificationTimer.stop();
-    else
-        scheduleNotification();
+    else if (!m_notificationTimer.isActive())
+        m_notificationTimer.start();
 }

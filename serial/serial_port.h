@@ -3,8 +3,12 @@
 //
 // Failing operations throw CommError. Received bytes are decoded from code
 // page 936 and kept in memory until read with Input(); OnComm is raised once
-// per received character, each time from the event loop, never inside the
-// handler of another OnComm.
+// per received character, in arrival order, from the event loop and never
+// inside the handler of another OnComm. Owed notifications go out in batches
+// of a few milliseconds, so a fast line costs one event-loop pass per batch
+// rather than per character while keys, clicks and painting still get their
+// turn between batches. While too much waits unread the control stops taking
+// bytes from the device, so the sender is held back instead of memory growing.
 #pragma once
 
 #include "serial/gbk.h"
@@ -22,7 +26,14 @@ class MSComm : public QObject
 
 public:
     // CommEvent codes
-    static constexpr int comEvReceive = 2;
+    static constexpr int kComEvReceive = 2;
+
+    // Most characters kept waiting unread before the control stops taking
+    // bytes from the device: 128 KiB of text and a few milliseconds of the
+    // program's work, yet several reads' worth, so a fast link is held back
+    // only when the program really is behind. A 9600-baud line never comes
+    // near it.
+    static constexpr qsizetype kMaxWaitingCharacters = 64 * 1024;
 
     explicit MSComm(PortLocator locator = systemPortLocator(), QObject *parent = nullptr);
     ~MSComm() override;
@@ -78,10 +89,13 @@ signals:
 
 private:
     void readArrivedBytes();
+    void dropRead();
+    void resumeReading();
     void handleError(QSerialPort::SerialPortError error);
     void scheduleNotification();
-    void deliverNotification();
+    void deliverNotifications();
     void closeLostPort();
+    void reportLoss(quint64 opening);
     bool drainLine();
     void appendReceived(QByteArrayView bytes);
     void discardReceived();
@@ -92,15 +106,21 @@ private:
     Gbk::Decoder m_decoder;
     QString m_received; // decoded, not yet read; starts at m_readPos
     qsizetype m_readPos = 0;
+    QString m_oneCharacter; // reused by Input() when nobody else holds it
     qsizetype m_notificationsOwed = 0;
-    // Fires from the event loop, once per pass, while notifications are owed.
+    // Fires from the event loop, once per pass, while notifications are owed
+    // or reading waits to resume.
     QTimer m_notificationTimer;
     bool m_inNotification = false;
+    bool m_readingPaused = false; // bytes left with the device until the backlog drains
     bool m_closing = false;
+    // Counts openings and closings, so that a loss notice still in the queue
+    // when the program has opened or closed a port since changes nothing.
+    quint64 m_opening = 0;
     int m_commPort = 1;
     QString m_device;
-    QString m_settings = QStringLiteral("9600,N,8,1");
     LineSettings m_lineSettings;
+    QString m_settings = lineSettingsText(m_lineSettings);
     int m_rThreshold = 0;
     int m_inputLen = 0;
     int m_commEvent = 0;

@@ -405,7 +405,7 @@ void TestReceiveView::selectsAndCopies()
 void TestReceiveView::fullBoxDropsOldestText()
 {
     ReceiveView view;
-    QCOMPARE(view.maximumCharacters(), ReceiveView::maxCharacters);
+    QCOMPARE(view.maximumCharacters(), ReceiveView::kMaxCharacters);
     setUpView(view);
     view.setMaximumCharacters(1000);
 

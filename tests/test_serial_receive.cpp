@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTest>
-#include <QTimer>
 
 namespace {
 
@@ -38,7 +37,6 @@ class TestSerialReceive : public QObject
 
 private slots:
     void oneNotificationPerCharacter();
-    void otherEventsRunBetweenNotifications();
     void noNotificationInsideAnother();
     void splitDoubleByteCharIsOneCharacter();
     void longBurstLosesNothing_data();
@@ -67,32 +65,6 @@ void TestSerialReceive::oneNotificationPerCharacter()
     QCOMPARE(inputs, (QStringList {"a", "b", "c"}));
     QCOMPARE(events, (QList<int> {2, 2, 2}));
     QCOMPARE(line.comm.Input(), QString());
-}
-
-void TestSerialReceive::otherEventsRunBetweenNotifications()
-{
-    Line line;
-    int notifications = 0;
-    int postedCallAt = -1;
-    int timerAt = -1;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setInterval(0);
-    connect(&timer, &QTimer::timeout, this, [&] { timerAt = notifications; });
-    connect(&line.comm, &MSComm::OnComm, this, [&] {
-        if (++notifications == 1) {
-            timer.start();
-            QMetaObject::invokeMethod(
-                this, [&] { postedCallAt = notifications; }, Qt::QueuedConnection);
-        }
-        line.comm.Input();
-    });
-    QVERIFY(line.open());
-    QVERIFY(line.board.send("abcdef"));
-    QVERIFY(line.board.waitForPendingForProgram(6)); // all six come in one read
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 6; }));
-    QCOMPARE(postedCallAt, 1);
-    QVERIFY2(timerAt >= 1 && timerAt < 6, qPrintable(QString::number(timerAt)));
 }
 
 void TestSerialReceive::noNotificationInsideAnother()

@@ -1,6 +1,13 @@
-// The benchmarks' serial line: pseudo-terminal, writer and echoing threads,
-// clocks and statistics.
-#include "bench_line.h"
+// The benchmarks' clocks, statistics, child processes and serial line:
+// pseudo-terminal, writer and echoing threads.
+#include "bench_support.h"
+
+#include "app/main_window.h"
+#include "serial/serial_port.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QWindow>
 
 #include <algorithm>
 #include <cerrno>
@@ -57,6 +64,11 @@ qint64 threadCpuNs()
     return clockNs(CLOCK_THREAD_CPUTIME_ID);
 }
 
+qint64 processCpuNs()
+{
+    return clockNs(CLOCK_PROCESS_CPUTIME_ID);
+}
+
 long peakRssKiB()
 {
     rusage usage {};
@@ -76,6 +88,36 @@ double percentile(std::vector<double> values, double p)
     std::sort(values.begin(), values.end());
     const auto rank = std::size_t(std::ceil(p / 100 * double(values.size())));
     return values[std::clamp<std::size_t>(rank, 1, values.size()) - 1];
+}
+
+const char *verdict(bool pass)
+{
+    return pass ? "PASS" : "FAIL";
+}
+
+QList<QByteArray> runSelf(const QStringList &arguments)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(-1);
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return {};
+    return child.readAllStandardOutput().simplified().split(' ');
+}
+
+std::unique_ptr<Form1> showFormOn(const QString &device)
+{
+    auto form =
+        std::make_unique<Form1>([device](int port) { return port == 1 ? device : QString(); });
+    form->load();
+    form->showCentred();
+    while (!form->windowHandle() || !form->windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+    if (!form->controls().MSComm1->PortOpen())
+        return nullptr;
+    return form;
 }
 
 PtyLine::PtyLine()
@@ -143,6 +185,53 @@ void LineWriter::run()
         m_writeTimes.push_back(monotonicNs());
         due += interval;
     }
+}
+
+StreamWriter::StreamWriter(int fd, bool lines, qint64 totalBytes, int chunkBytes,
+                           qint64 bytesPerSecond)
+    : m_fd(fd)
+    , m_source(lines)
+    , m_totalBytes(totalBytes)
+    , m_chunkBytes(chunkBytes)
+    , m_bytesPerSecond(bytesPerSecond)
+{
+    m_thread = std::thread([this] { run(); });
+}
+
+StreamWriter::~StreamWriter()
+{
+    wait();
+}
+
+void StreamWriter::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void StreamWriter::run()
+{
+    const qint64 interval =
+        m_bytesPerSecond > 0 ? qint64(m_chunkBytes) * 1000000000 / m_bytesPerSecond : 0;
+    m_startNs = monotonicNs();
+    qint64 due = m_startNs;
+    while (m_written < m_totalBytes) {
+        if (interval > 0) {
+            const timespec at {time_t(due / 1000000000), long(due % 1000000000)};
+            while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) { }
+            due += interval;
+        }
+        const QByteArray chunk =
+            m_source.next(qMin<qint64>(m_chunkBytes, m_totalBytes - m_written));
+        const qint64 before = monotonicNs();
+        if (!writeAll(m_fd, chunk.constData(), chunk.size())) {
+            m_failed = true;
+            break;
+        }
+        m_blockedNs += monotonicNs() - before;
+        m_written += chunk.size();
+    }
+    m_endNs = monotonicNs();
 }
 
 LineEchoer::LineEchoer(int fd)

@@ -1,0 +1,190 @@
+// How received text flows through MSComm and the window under load: bursts
+// delivered in batches with other events between them, a reader that falls
+// behind holding the sender back, and the loss notice of a port that has been
+// replaced; Form1 and MSComm over pseudo-terminals.
+#include "app/main_window.h"
+#include "controls/port_list.h"
+#include "controls/receive_view.h"
+#include "modal_box_closer.h"
+#include "pty_board.h"
+#include "serial/serial_port.h"
+#include "test_helpers.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+
+// Numbered ASCII lines, byteCount bytes in all.
+QByteArray numberedLines(qsizetype byteCount)
+{
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < byteCount; ++i)
+        bytes += QByteArray::number(i).rightJustified(7, '0') + " the quick brown fox\r\n";
+    bytes.truncate(byteCount);
+    return bytes;
+}
+
+// Runs a choice from the port list when the next queued call reaches the
+// control, that is after a lost port has been noticed and before its notice
+// is delivered: both in the same event-loop pass.
+class ChoiceBeforeNotice : public QObject
+{
+public:
+    ChoiceBeforeNotice(PortList *list, int index)
+        : m_list(list)
+        , m_index(index)
+    {
+    }
+    bool done = false;
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall && !done) {
+            done = true;
+            m_list->setCurrentIndex(m_index);
+            emit m_list->activated(m_index);
+        }
+        return false;
+    }
+
+private:
+    PortList *m_list;
+    int m_index;
+};
+
+} // namespace
+
+class TestReceiveFlow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void burstInOrderWithAKeyPressHandledMeanwhile();
+    void readerBehindHoldsTheSenderBack_data();
+    void readerBehindHoldsTheSenderBack();
+    void lossNoticeOfAReplacedPortChangesNothing_data();
+    void lossNoticeOfAReplacedPortChangesNothing();
+};
+
+void TestReceiveFlow::burstInOrderWithAKeyPressHandledMeanwhile()
+{
+    PtyBoard board;
+    board.setEcho(false);
+    Form1 form(ptyLocator({{1, board.slavePath()}}));
+    form.load();
+    QVERIFY(showAndActivate(form));
+    const Form1Controls &c = form.controls();
+
+    // A key pressed at the first character of the burst; noted at the first
+    // notification after the keyboard handler has run.
+    const QByteArray burst = numberedLines(60000);
+    qsizetype shownWhenKeyHandled = -1;
+    bool keyPressed = false;
+    connect(c.MSComm1, &MSComm::OnComm, &board, [&] {
+        if (!keyPressed) {
+            keyPressed = true;
+            QCoreApplication::postEvent(
+                c.fssj0, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+        } else if (shownWhenKeyHandled < 0 && form.module1().keyChar == u"a") {
+            shownWhenKeyHandled = c.fssj1->length();
+        }
+    });
+    QVERIFY(board.send(burst, 60000));
+    QVERIFY(spinEventLoopUntil([&] { return c.fssj1->length() >= burst.size(); }, 60000));
+    QVERIFY2(shownWhenKeyHandled > 0 && shownWhenKeyHandled < burst.size(),
+             qPrintable(QString::number(shownWhenKeyHandled)));
+    QVERIFY(c.fssj1->text() == QString::fromLatin1(burst));
+}
+
+void TestReceiveFlow::readerBehindHoldsTheSenderBack_data()
+{
+    QTest::addColumn<bool>("hangUp");
+    QTest::newRow("the reader catches up") << false;
+    QTest::newRow("the board hangs up while held back") << true;
+}
+
+void TestReceiveFlow::readerBehindHoldsTheSenderBack()
+{
+    QFETCH(bool, hangUp);
+
+    PtyBoard board;
+    board.setEcho(false);
+    MSComm comm(ptyLocator({{1, board.slavePath()}}));
+    int lost = 0;
+    connect(&comm, &MSComm::portLost, this, [&] { ++lost; });
+    comm.setInputLen(0);
+    comm.setPortOpen(true); // RThreshold 0: no notifications, nothing read
+    QVERIFY(comm.PortOpen());
+
+    // Far more than the system and the control hold together: the board
+    // cannot put it all on the line while nobody reads.
+    const QByteArray bytes = numberedLines(2 * 1024 * 1024);
+    QVERIFY(!board.send(bytes, 1000));
+    QVERIFY(board.pendingForProgram() > 0);
+    QVERIFY(comm.inBufferCount() >= MSComm::kMaxWaitingCharacters);
+    QVERIFY(comm.inBufferCount() <= 2 * MSComm::kMaxWaitingCharacters);
+    if (hangUp)
+        board.hangUp();
+
+    // Reading lets the rest through, every byte in order; a line that went
+    // away meanwhile is noticed once reading resumes, what it gave kept.
+    QByteArray received;
+    while (received.size() < bytes.size()) {
+        const QString part = comm.Input();
+        received += part.toLatin1();
+        if (part.isEmpty() && !spinEventLoopUntil([&] { return comm.inBufferCount() > 0; }, 1000))
+            break;
+    }
+    QVERIFY(bytes.startsWith(received));
+    QCOMPARE(received.size() == bytes.size(), !hangUp);
+    QCOMPARE(comm.PortOpen(), !hangUp);
+    QCOMPARE(lost, int(hangUp));
+}
+
+void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing_data()
+{
+    QTest::addColumn<bool>("noticedFirst");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("hang-up noticed, then COM2 chosen in the same pass")
+        << true << 1 << QStringLiteral("串口COM2打开成功！ 波特率：9600bps");
+    QTest::newRow("hang-up noticed, then a missing COM3 chosen in the same pass")
+        << true << 2 << QStringLiteral("串口COM3打开失败！");
+    QTest::newRow("COM2 chosen before the hang-up is noticed")
+        << false << 1 << QStringLiteral("串口COM2打开成功！ 波特率：9600bps");
+}
+
+void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing()
+{
+    QFETCH(bool, noticedFirst);
+    QFETCH(int, chosen);
+    QFETCH(QString, status);
+
+    PtyBoard com1;
+    PtyBoard com2;
+    Form1 form(ptyLocator({{1, com1.slavePath()}, {2, com2.slavePath()}}));
+    ModalBoxCloser boxes(&form);
+    form.load();
+    form.showCentred();
+    const Form1Controls &c = form.controls();
+    QVERIFY(c.MSComm1->PortOpen());
+
+    ChoiceBeforeNotice choice(c.comdk, chosen);
+    com1.hangUp();
+    if (noticedFirst) {
+        c.MSComm1->installEventFilter(&choice);
+        QVERIFY(spinEventLoopUntil([&] { return choice.done; }));
+    } else {
+        c.comdk->setCurrentIndex(chosen);
+        emit c.comdk->activated(chosen);
+    }
+    idleFor(100);
+    QCOMPARE(c.zttext->text(), status);
+    QCOMPARE(c.MSComm1->PortOpen(), chosen == 1);
+}
+
+QTEST_MAIN(TestReceiveFlow)
+#include "test_receive_flow.moc"
