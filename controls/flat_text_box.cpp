@@ -7,7 +7,11 @@ FlatTextBox::FlatTextBox(QWidget *parent)
     : QLineEdit(parent)
 {
     setFrame(false);
-    setTextMargins(1, 1, 1, 1);
+    // QLineEdit keeps two pixels of its own on each side inside the text
+    // margins; one pixel less brings the text out to just inside the border,
+    // 39 of the box's 41 pixels, which a six-character code like "-32768"
+    // needs to show whole and centred.
+    setTextMargins(-1, 1, -1, 1);
 }
 
 void FlatTextBox::paintEvent(QPaintEvent *event)
