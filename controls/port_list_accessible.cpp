@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QLineEdit>
 
 class PortListAccessible : public QAccessibleWidget
 {
@@ -24,6 +25,26 @@ public:
         if (t == QAccessible::Value)
             return list()->currentText();
         return QAccessibleWidget::text(t);
+    }
+
+    // The drop-down list first, then the text field, as Qt's own combo box
+    // has them, so that a screen reader finds the items and the chosen one.
+    int childCount() const override { return list()->lineEdit() ? 2 : 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(list()->view());
+        if (index == 1 && list()->lineEdit())
+            return QAccessible::queryAccessibleInterface(list()->lineEdit());
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        if (child->object() == list()->view())
+            return 0;
+        if (list()->lineEdit() && child->object() == list()->lineEdit())
+            return 1;
+        return -1;
     }
 
     QAccessible::State state() const override

@@ -163,6 +163,8 @@ void TestCodeBoxesA11y::controlsAreNamedAfterTheirCaptions()
         QCOMPARE(accessible(widget)->text(QAccessible::Name), name);
     QCOMPARE(accessible(c.comdk)->role(), QAccessible::ComboBox);
     QCOMPARE(accessible(c.comdk)->text(QAccessible::Value), QStringLiteral("COM1"));
+    QCOMPARE(accessible(c.comdk)->childCount(), 2); // the list and the text field
+    QCOMPARE(accessible(c.comdk)->child(0)->role(), QAccessible::List);
     // Nothing visible changed.
     QCOMPARE(c.Label5->text(), QStringLiteral("10进制："));
     QCOMPARE(c.comdk->currentText(), QStringLiteral("COM1"));
