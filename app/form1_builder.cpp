@@ -2,6 +2,7 @@
 #include "app/form1_builder.h"
 
 #include "app/control_table.h"
+#include "app/form1_accessibility.h"
 #include "controls/flat_text_box.h"
 #include "controls/picture_box.h"
 #include "controls/port_list.h"
@@ -195,5 +196,6 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
     c.Label3 = child<QLabel>(form, "Label3");
     c.Label2 = child<QLabel>(form, "Label2");
     c.Label1 = child<QLabel>(form, "Label1");
+    setAccessibleNames(c);
     return c;
 }

@@ -19,9 +19,9 @@ void unlockSendBox(const Form1Controls &form)
 
 } // namespace
 
-void fssjKeyPress(const Form1Controls &form, Module1 &state, int /*index*/, const QString &keyAscii)
+void fssjKeyPress(const Form1Controls &form, Module1 &state, int /*index*/, const QString &keyChar)
 {
-    state.keyChar = keyAscii;
+    state.keyChar = keyChar;
     if (form.fssj0->isReadOnly()) {
         // The key that clears the prompt is not sent.
         unlockSendBox(form);

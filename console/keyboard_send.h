@@ -9,7 +9,7 @@ struct Form1Controls;
 struct Module1;
 
 // fssj's KeyPress, for either box.
-void fssjKeyPress(const Form1Controls &form, Module1 &state, int index, const QString &keyAscii);
+void fssjKeyPress(const Form1Controls &form, Module1 &state, int index, const QString &keyChar);
 
 // fssj's Click.
 void fssjClick(const Form1Controls &form, int index);

@@ -7,7 +7,13 @@ FlatTextBox::FlatTextBox(QWidget *parent)
     : QLineEdit(parent)
 {
     setFrame(false);
-    setTextMargins(1, 1, 1, 1);
+    // QLineEdit keeps two pixels of its own on each side inside the text
+    // margins, and centres the text together with room for the caret at its
+    // right end. Trimming the margins brings the text out to just inside the
+    // one-pixel border, one pixel further on the right for the caret's room,
+    // so that a six-character code like "-32768" shows whole and centred in
+    // the box's 41 pixels.
+    setTextMargins(0, 1, -1, 1);
 }
 
 void FlatTextBox::paintEvent(QPaintEvent *event)

@@ -56,6 +56,7 @@ void ReceiveView::appendText(QStringView text)
         m_lines.reserve(qMax(needed, m_maximumCharacters + 1));
     const qsizetype changedLine = m_lines.lineCount() - 1;
     m_lines.append(text);
+    emit textChanged(0, text.size());
     if (m_lines.length() > m_maximumCharacters)
         dropOldestText();
     else if (changedLine < m_firstLine + linesInView())
@@ -73,11 +74,14 @@ void ReceiveView::requestRepaint()
 
 void ReceiveView::clear()
 {
+    const qsizetype removed = m_lines.length();
     m_lines.clear();
     m_firstLine = 0;
     m_cursor = m_anchor = 0;
     m_goalX = -1;
     update();
+    if (removed > 0)
+        emit textChanged(removed, 0);
 }
 
 void ReceiveView::setMaximumCharacters(qsizetype count)
@@ -98,6 +102,7 @@ void ReceiveView::dropOldestText()
     m_cursor = qMax<qsizetype>(0, m_cursor - removed);
     m_anchor = qMax<qsizetype>(0, m_anchor - removed);
     update();
+    emit textChanged(removed, 0);
 }
 
 qsizetype ReceiveView::visualLineCount() const

@@ -60,6 +60,11 @@ public:
     QSize sizeHint() const override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
+signals:
+    // After every change: removedFromFront characters dropped from the start
+    // (all of them on clear()), then appended characters added at the end.
+    void textChanged(qsizetype removedFromFront, qsizetype appended);
+
 public slots:
     void clear();
     void copy() const;
@@ -81,6 +86,8 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    friend class ReceiveViewAccessible; // reads the layout for screen readers
+
     // Wraps again and measures the view when the size, the frame or the font
     // has changed since the last time; otherwise costs next to nothing, as
     // it runs for every appended character.

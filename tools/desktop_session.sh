@@ -39,7 +39,7 @@ start_xvfb() {
 }
 
 # Starts the other end of a pseudo-terminal: a board that echoes every byte.
-# Leaves the terminal's name in $pty.
+# Leaves the terminal's name in $pty; what it receives is added to $scratch/line.
 start_echoing_board() {
     python3 - "$scratch/pty" <<'EOF' &
 import os, pty, select, sys, tty
@@ -55,7 +55,10 @@ os.rename(sys.argv[1] + ".part", sys.argv[1])
 while os.getppid() == parent:
     if select.select([master], [], [], 1.0)[0]:
         try:
-            os.write(master, os.read(master, 4096))
+            data = os.read(master, 4096)
+            with open(os.path.join(os.path.dirname(sys.argv[1]), "line"), "ab") as line:
+                line.write(data)
+            os.write(master, data)
         except OSError:
             pass
 EOF

@@ -1,0 +1,10 @@
+// The receive box for screen readers: its text, caret and selection through
+// Qt's accessible text interface, and what arrives announced as inserted text,
+// gathered into one announcement per event-loop pass.
+#pragma once
+
+class ReceiveView;
+
+// Installs the accessible interface of every ReceiveView (once) and starts
+// announcing view's text changes.
+void makeAccessible(ReceiveView *view);
