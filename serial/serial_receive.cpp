@@ -1,0 +1,197 @@
+// MSComm's receive path: reading and decoding what arrives, holding the
+// sender back while much waits unread, telling a hang-up from an idle line,
+// and raising OnComm once per character in batches.
+#include "serial/serial_port.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Longest run of notifications in one event-loop pass: long enough that the
+// pass itself costs little next to the notifications, short enough that a key
+// or a click waits for it unnoticed and painting keeps its frame rate.
+constexpr qint64 kBatchNs = 3'000'000;
+// The clock is read once per this many notifications, a cost too small to see.
+constexpr int kNotificationsPerClockCheck = 64;
+
+} // namespace
+
+QString MSComm::Input()
+{
+    const qsizetype waiting = m_received.size() - m_readPos;
+    if (waiting <= 0)
+        return {};
+    const qsizetype count = m_inputLen > 0 ? std::min<qsizetype>(m_inputLen, waiting) : waiting;
+    const qsizetype from = m_readPos;
+    m_readPos += count;
+    if (count == 1) {
+        // The program's usual read: the one-character string handed out last
+        // time is reused once its reader has let go of it, so nothing is
+        // allocated (data() makes a copy of its own only while it is shared).
+        if (m_oneCharacter.size() != 1)
+            m_oneCharacter.resize(1);
+        m_oneCharacter.data()[0] = m_received.at(from);
+        dropRead();
+        return m_oneCharacter;
+    }
+    QString text = m_received.mid(from, count);
+    dropRead();
+    return text;
+}
+
+// Drops what has been read once it is at least half of the string, so the
+// store never grows beyond twice what is actually waiting; and lets reading
+// resume in the next pass once the backlog is small again.
+void MSComm::dropRead()
+{
+    if (m_readPos == m_received.size()) {
+        m_received.resize(0);
+        m_readPos = 0;
+    } else if (m_readPos > m_received.size() / 2) {
+        m_received.remove(0, m_readPos);
+        m_readPos = 0;
+    }
+    if (m_readingPaused && !m_notificationTimer.isActive())
+        m_notificationTimer.start();
+}
+
+void MSComm::readArrivedBytes()
+{
+    // Past the limit the bytes stay with QSerialPort until its buffer is full
+    // and it stops reading, and then with the system, which holds the sender
+    // back; resumeReading() takes them once the backlog has drained.
+    if (inBufferCount() >= kMaxWaitingCharacters) {
+        m_readingPaused = true;
+        return;
+    }
+    appendReceived(m_port.readAll());
+}
+
+void MSComm::resumeReading()
+{
+    if (!m_readingPaused || inBufferCount() >= kMaxWaitingCharacters)
+        return;
+    m_readingPaused = false;
+    if (m_port.isOpen())
+        appendReceived(m_port.readAll()); // also lets QSerialPort read again
+}
+
+void MSComm::appendReceived(QByteArrayView bytes)
+{
+    const QString text = m_decoder.decode(bytes);
+    if (text.isEmpty())
+        return;
+    m_received += text;
+    if (m_rThreshold > 0) {
+        m_notificationsOwed += text.size();
+        scheduleNotification();
+    }
+}
+
+void MSComm::handleError(QSerialPort::SerialPortError error)
+{
+    if (m_closing || !m_port.isOpen())
+        return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
+        && error != QSerialPort::WriteError)
+        return;
+    // A failed read is not always a lost line: the readiness Qt acted on may
+    // be stale after the input was flushed. Only a line that has gone away
+    // gets closed.
+    if (drainLine())
+        m_port.clearError();
+    else
+        closeLostPort();
+}
+
+// Keeps every byte the line still has to give; returns false when the line
+// has gone away.
+bool MSComm::drainLine()
+{
+    appendReceived(m_port.readAll());
+#ifdef Q_OS_UNIX
+    const int fd = int(m_port.handle());
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            appendReceived(QByteArrayView(buffer, count));
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        break;
+    }
+    // In raw mode a tty reads 0 bytes both when it is merely idle and when it
+    // has been hung up; only poll() tells the two apart.
+    pollfd line {fd, POLLIN, 0};
+    while (::poll(&line, 1, 0) < 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+#else
+    return false;
+#endif
+}
+
+void MSComm::scheduleNotification()
+{
+    if (m_inNotification || m_notificationsOwed <= 0 || m_notificationTimer.isActive())
+        return;
+    m_notificationTimer.start();
+}
+
+// Delivers what is owed in one batch, one OnComm per character, until the
+// batch has taken its time; the rest waits for the next pass.
+void MSComm::deliverNotifications()
+{
+    // Reached from an event loop run inside an OnComm handler: the batch whose
+    // handler is still running goes on when it returns.
+    if (m_inNotification) {
+        m_notificationTimer.stop();
+        return;
+    }
+    if (m_rThreshold <= 0)
+        m_notificationsOwed = 0;
+
+    const QPointer<MSComm> self(this);
+    QElapsedTimer clock;
+    clock.start();
+    int sinceClockCheck = 0;
+    while (m_notificationsOwed > 0) {
+        --m_notificationsOwed;
+        m_commEvent = kComEvReceive;
+        m_inNotification = true;
+        emit OnComm();
+        if (!self)
+            return; // the handler deleted the control
+        m_inNotification = false;
+        // A handler that cleared the input, closed the port or set RThreshold
+        // to 0 has already taken back what was owed.
+        if (m_rThreshold <= 0)
+            m_notificationsOwed = 0;
+        if (++sinceClockCheck == kNotificationsPerClockCheck) {
+            sinceClockCheck = 0;
+            if (clock.nsecsElapsed() >= kBatchNs)
+                break;
+        }
+    }
+
+    resumeReading();
+    if (m_notificationsOwed <= 0)
+        m_notificationTimer.stop();
+    else if (!m_notificationTimer.isActive())
+        m_notificationTimer.start();
+}
