@@ -1,44 +1,19 @@
 // Faults a user meets with the whole program: the board hanging up in the
-// middle of a burst and coming back, COM1 held by another program and a
-// flood of typed keys; Form1 and MSComm over pseudo-terminals.
-#include "app/main_window.h"
-#include "controls/picture_box.h"
-#include "controls/port_list.h"
-#include "controls/receive_view.h"
-#include "modal_box_closer.h"
-#include "pty_board.h"
-#include "serial/serial_port.h"
-#include "test_helpers.h"
+// middle of a burst, a flood of typed keys, a megabyte of random and broken
+// code page 936 in random pieces, and the inputs the receive-path fuzzer
+// found, replayed.
+#include "fixture.h"
+#include "fuzz/receive_check.h"
+#include "serial/gbk.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QTest>
-#include <QTimer>
-
-#include <memory>
 
 namespace {
-
-const QString kOpenedCom1 = QStringLiteral("串口COM1打开成功！ 波特率：9600bps");
-const QString kWarning =
-    QStringLiteral("RS232串口无法打开！可能该串口被其它程序占用或该串口无效，请重新设置通信端口。");
-
-// COMn mapped through a table the test can change while the window runs, as
-// when an adapter is plugged back in and gets a new device.
-struct Devices
-{
-    std::shared_ptr<QMap<int, QString>> table = std::make_shared<QMap<int, QString>>();
-
-    PortLocator locator() const
-    {
-        return [table = table](int portNumber) { return table->value(portNumber); };
-    }
-};
 
 // Numbered ASCII lines, byteCount bytes in all.
 QByteArray numberedLines(qsizetype byteCount)
@@ -62,6 +37,97 @@ QByteArray typedText(int keyCount, int lineLength)
     return text;
 }
 
+char leadByte(QRandomGenerator &random)
+{
+    return char(0x81 + random.bounded(0xFE - 0x81 + 1));
+}
+
+char trailByte(QRandomGenerator &random)
+{
+    const int index = random.bounded(190); // 0x40-0x7E, then 0x80-0xFE
+    return char(index < 63 ? 0x40 + index : 0x80 + index - 63);
+}
+
+// A byte no character starts with a lead byte and it: 0x00-0x3F, 0x7F, 0xFF.
+char badTrailByte(QRandomGenerator &random)
+{
+    const int index = random.bounded(66);
+    return char(index < 64 ? index : index == 64 ? 0x7F : 0xFF);
+}
+
+// Line noise: text, line breaks, NULs, double-byte characters, lead bytes
+// before bytes that cannot follow them, 0x80 and 0xFF, and plain random bytes.
+QByteArray badBytes(qsizetype size, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes;
+    bytes.reserve(size + 32);
+    while (bytes.size() < size) {
+        switch (random.bounded(9)) {
+        case 0:
+            for (int n = 1 + random.bounded(20); n > 0; --n)
+                bytes += char(0x20 + random.bounded(0x5F));
+            break;
+        case 1:
+            bytes += QByteArrayList {"\r\n", "\r", "\n"}.at(random.bounded(3));
+            break;
+        case 2:
+            bytes += QByteArray(1 + random.bounded(3), '\0');
+            break;
+        case 3:
+            bytes += leadByte(random);
+            bytes += trailByte(random);
+            break;
+        case 4:
+            bytes += leadByte(random);
+            bytes += badTrailByte(random);
+            break;
+        case 5:
+            bytes += random.bounded(2) ? '\x80' : '\xFF';
+            break;
+        case 6: // a lead byte, then a whole character
+            bytes += leadByte(random);
+            bytes += leadByte(random);
+            bytes += trailByte(random);
+            break;
+        default:
+            for (int n = 1 + random.bounded(16); n > 0; --n)
+                bytes += char(random.bounded(256));
+            break;
+        }
+    }
+    bytes.truncate(size);
+    return bytes;
+}
+
+// Piece lengths from 1 to 4096, short ones as likely as long ones.
+QList<qsizetype> pieceLengths(qsizetype total, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QList<qsizetype> lengths;
+    for (qsizetype sent = 0; sent < total;) {
+        const qsizetype length =
+            qMin<qsizetype>(total - sent, 1 + random.bounded(1 << random.bounded(13)));
+        lengths.append(length);
+        sent += length;
+    }
+    return lengths;
+}
+
+// Where two texts first differ, for failure messages.
+QString firstDifference(const QString &actual, const QString &expected)
+{
+    qsizetype i = 0;
+    while (i < actual.size() && i < expected.size() && actual.at(i) == expected.at(i))
+        ++i;
+    return QStringLiteral("%1 and %2 characters, first difference at %3: U+%4 for U+%5")
+        .arg(actual.size())
+        .arg(expected.size())
+        .arg(i)
+        .arg(i < actual.size() ? actual.at(i).unicode() : 0, 4, 16, QLatin1Char('0'))
+        .arg(i < expected.size() ? expected.at(i).unicode() : 0, 4, 16, QLatin1Char('0'));
+}
+
 } // namespace
 
 class TestFaults : public QObject
@@ -70,151 +136,43 @@ class TestFaults : public QObject
 
 private slots:
     void hangUpInTheMiddleOfABurst();
-    void comingBackAfterAHangUp();
-    void portHeldByAnotherProgram();
     void typingFlood_data();
     void typingFlood();
-
-private:
-    void unlockSendBox(Form1 &form);
+    void decodingInPiecesEqualsDecodingAtOnce();
+    void megabyteOfBadBytesThroughTheWindow();
+    void fuzzInputsReplayed_data();
+    void fuzzInputsReplayed();
 };
-
-void TestFaults::unlockSendBox(Form1 &form)
-{
-    QTest::mouseClick(form.controls().fssj0->viewport(), Qt::LeftButton);
-    QVERIFY(!form.controls().fssj0->isReadOnly());
-    QCOMPARE(QApplication::focusWidget(), form.controls().fssj0);
-}
 
 void TestFaults::hangUpInTheMiddleOfABurst()
 {
-    PtyBoard board;
-    board.setEcho(false);
-    Form1 form(ptyLocator({{1, board.slavePath()}}));
-    form.load();
-    QVERIFY(showAndActivate(form));
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.zttext->text(), kOpenedCom1);
+    FormFixture f;
+    f.board().setEcho(false);
+    QVERIFY(f.start(FormFixture::Shown));
+    QCOMPARE(f.c.zttext->text(), openedStatus(1));
 
     const QByteArray burst = numberedLines(100 * 1024);
-    QVERIFY(board.send(burst, 120000));
+    QVERIFY(f.board().send(burst, 120000));
     // Everything has reached the program (decoded, as ASCII, one character
     // per byte) while the receive box is still being given it one character
     // per notification: the line goes away with notifications still owed.
+    const Form1Controls &c = f.c;
     QVERIFY(spinEventLoopUntil(
         [&] { return c.fssj1->length() + c.MSComm1->inBufferCount() == burst.size(); }, 120000));
-    QCOMPARE(board.pendingForProgram(), 0);
-    const qsizetype shownAtHangUp = c.fssj1->length();
-    QVERIFY2(shownAtHangUp < burst.size(), "the box caught up before the hang-up");
-    board.hangUp();
+    QCOMPARE(f.board().pendingForProgram(), 0);
+    QVERIFY2(c.fssj1->length() < burst.size(), "the box caught up before the hang-up");
+    f.board().hangUp();
 
-    QTRY_COMPARE_WITH_TIMEOUT(c.zttext->text(), QStringLiteral("串口COM1已断开！"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(c.zttext->text(), lostStatus(1), 10000);
     QVERIFY(!c.MSComm1->PortOpen());
     QVERIFY(spinEventLoopUntil([&] { return c.fssj1->length() >= burst.size(); }, 120000));
-    QCOMPARE(c.fssj1->length(), burst.size());
     QVERIFY(c.fssj1->text() == QString::fromLatin1(burst));
-    qInfo("%lld of %lld characters were in the box at the hang-up", qint64(shownAtHangUp),
-          qint64(burst.size()));
 
     // The lost port leaves nothing running: no busy loop, no stray warning.
-    const double cpu = cpuWhileIdle(2000);
-    qInfo("%.1f ms of CPU in 2 s after the hang-up", cpu * 1000);
-    QVERIFY2(cpu < 0.05, qPrintable(QStringLiteral("%1 s of CPU after the hang-up").arg(cpu)));
+    QVERIFY(idlesWithoutBusyLoop(2000));
     QCOMPARE(c.fssj1->length(), burst.size());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QCOMPARE(c.zttext->text(), QStringLiteral("串口COM1已断开！"));
-}
-
-void TestFaults::comingBackAfterAHangUp()
-{
-    Devices devices;
-    auto first = std::make_unique<PtyBoard>();
-    devices.table->insert(1, first->slavePath());
-    Form1 form(devices.locator());
-    ModalBoxCloser boxes(&form);
-    form.load();
-    QVERIFY(showAndActivate(form));
-    unlockSendBox(form);
-    const Form1Controls &c = form.controls();
-
-    QTest::keyClick(c.fssj0, Qt::Key_A);
-    QVERIFY(first->waitForReceived(1));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("a"));
-
-    first->hangUp();
-    QTRY_COMPARE(c.zttext->text(), QStringLiteral("串口COM1已断开！"));
-    QVERIFY(!c.MSComm1->PortOpen());
-    // A key typed while the board is away is shown but goes nowhere.
-    QTest::keyClick(c.fssj0, Qt::Key_B);
-    QCOMPARE(c.Text1->text(), QStringLiteral("b"));
-
-    // The board comes back as another device; the user picks COM1 again.
-    auto second = std::make_unique<PtyBoard>();
-    devices.table->insert(1, second->slavePath());
-    first.reset();
-    choose(c.comdk, 0);
-    QCOMPARE(c.zttext->text(), kOpenedCom1);
-    QVERIFY(c.MSComm1->PortOpen());
-    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
-    QVERIFY(boxes.seen().isEmpty());
-
-    unlockSendBox(form);
-    QTest::keyClicks(c.fssj0, QStringLiteral("back"));
-    QVERIFY(second->waitForReceived(4));
-    QCOMPARE(second->received(), QByteArray("back"));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("aback"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("6BH"));
-}
-
-void TestFaults::portHeldByAnotherProgram()
-{
-    PtyBoard com1;
-    PtyBoard com2;
-    QProcess holder; // another program with COM1 open
-    holder.start(QStringLiteral(PORT_HOLDER_PATH), {com1.slavePath()});
-    QVERIFY(holder.waitForStarted());
-    QVERIFY(holder.waitForReadyRead(10000));
-    QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("ready"));
-
-    Form1 form(ptyLocator({{1, com1.slavePath()}, {2, com2.slavePath()}}));
-    ModalBoxCloser boxes(&form);
-    form.load();
-    const Form1Controls &c = form.controls();
-    QCOMPARE(boxes.seen().size(), 1);
-    QCOMPARE(boxes.seen().first().title, QStringLiteral("警告"));
-    QCOMPARE(boxes.seen().first().text, kWarning);
-    QCOMPARE(boxes.seen().first().buttons, QStringList {QStringLiteral("确定")});
-    QCOMPARE(c.zttext->text(), QStringLiteral("串口COM1打开失败！"));
-    QCOMPARE(shownLamps(c), QStringLiteral("-GM"));
-    QVERIFY(!c.MSComm1->PortOpen());
-
-    // The window works on without a port: the relay button and keys.
-    QVERIFY(showAndActivate(form));
-    c.Command1->click();
-    QCOMPARE(shownLamps(c), QStringLiteral("R--"));
-    QCOMPARE(QApplication::focusWidget(), c.fssj0);
-    unlockSendBox(form);
-    QTest::keyClick(c.fssj0, Qt::Key_Z);
-    QCOMPARE(c.Text1->text(), QStringLiteral("z"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("122"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("7AH"));
-    QCOMPARE(c.fssj0->toPlainText(), QStringLiteral("z"));
-
-    // Another, free port opens and carries the echo and the relay commands.
-    choose(c.comdk, 1);
-    QCOMPARE(c.zttext->text(), QStringLiteral("串口COM2打开成功！ 波特率：9600bps"));
-    QCOMPARE(shownLamps(c), QStringLiteral("-G-"));
-    QCOMPARE(boxes.seen().size(), 1);
-    unlockSendBox(form);
-    QTest::keyClicks(c.fssj0, QStringLiteral("ok"));
-    c.Command1->click(); // the second press: "G"
-    QVERIFY(com2.waitForReceived(3));
-    QCOMPARE(com2.received(), QByteArray("okG"));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("okG"));
-    QCOMPARE(com1.received(), QByteArray());
-    QVERIFY(holder.state() == QProcess::Running);
-    holder.kill();
-    QVERIFY(holder.waitForFinished());
+    QCOMPARE(c.zttext->text(), lostStatus(1));
 }
 
 void TestFaults::typingFlood_data()
@@ -232,37 +190,103 @@ void TestFaults::typingFlood()
     QFETCH(int, keyCount);
     QFETCH(int, lineLength);
 
-    PtyBoard board;
-    Form1 form(ptyLocator({{1, board.slavePath()}}));
-    form.load();
-    QVERIFY(showAndActivate(form));
-    unlockSendBox(form);
-    const Form1Controls &c = form.controls();
-
+    FormFixture f;
+    QVERIFY(f.start());
     const QByteArray expected = typedText(keyCount, lineLength);
-    QElapsedTimer clock;
-    clock.start();
     for (const char key : expected) {
         if (key == '\r')
-            QTest::keyClick(c.fssj0, Qt::Key_Return);
+            QTest::keyClick(f.c.fssj0, Qt::Key_Return);
         else
-            QTest::keyClick(c.fssj0, key);
+            QTest::keyClick(f.c.fssj0, key);
         // Each key is followed by one pass of the event loop, as when the
         // keyboard is faster than the program.
         QCoreApplication::processEvents();
     }
-    const qint64 typed = clock.elapsed();
-    QVERIFY(board.waitForReceived(expected.size(), 120000));
-    QVERIFY(spinEventLoopUntil([&] { return c.fssj1->length() >= expected.size(); }, 120000));
-    qInfo("%lld keys typed in %lld ms, echoed back after %lld ms", qint64(expected.size()), typed,
-          clock.elapsed());
-
-    QCOMPARE(board.received().size(), expected.size());
-    QVERIFY(board.received() == expected);
-    QVERIFY(c.fssj1->text() == QString::fromLatin1(expected));
+    QVERIFY(f.board().waitForReceived(expected.size(), 120000));
+    QVERIFY(spinEventLoopUntil([&] { return f.c.fssj1->length() >= expected.size(); }, 120000));
+    QVERIFY(f.board().received() == expected);
+    QVERIFY(f.c.fssj1->text() == QString::fromLatin1(expected));
     QString shown = QString::fromLatin1(expected);
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QVERIFY(c.fssj0->toPlainText() == shown);
+    QVERIFY(f.c.fssj0->toPlainText() == shown);
+}
+
+void TestFaults::decodingInPiecesEqualsDecodingAtOnce()
+{
+    const QByteArray bytes = badBytes(1 << 20, 936);
+    const QString atOnce = QStringDecoder("GBK").decode(bytes);
+    QVERIFY(atOnce.contains(QChar::ReplacementCharacter));
+    QCOMPARE(Gbk::Decoder().decode(bytes), atOnce);
+    const QString expected = ReceiveCheck::expectedText(bytes);
+    QVERIFY2(atOnce == expected, qPrintable(firstDifference(atOnce, expected)));
+
+    Gbk::Decoder decoder;
+    QString inPieces;
+    qsizetype from = 0;
+    for (const qsizetype length : pieceLengths(bytes.size(), 1252)) {
+        inPieces += decoder.decode(QByteArrayView(bytes).sliced(from, length));
+        from += length;
+    }
+    QVERIFY2(inPieces == atOnce, qPrintable(firstDifference(inPieces, atOnce)));
+}
+
+void TestFaults::megabyteOfBadBytesThroughTheWindow()
+{
+    const QByteArray bytes = badBytes(1 << 20, 20);
+    const QString expected = ReceiveCheck::expectedText(bytes);
+
+    FormFixture f;
+    f.board().setEcho(false);
+    QVERIFY(f.start(FormFixture::Loaded));
+    const Form1Controls &c = f.c;
+    QVERIFY(c.MSComm1->PortOpen());
+    const auto decoded = [&] { return c.fssj1->length() + c.MSComm1->inBufferCount(); };
+
+    // Each piece is read by the program before the next is sent, so the
+    // decoder gets the bytes in these pieces, split anywhere.
+    Gbk::Decoder reference;
+    qsizetype from = 0;
+    qsizetype characters = 0;
+    for (const qsizetype length : pieceLengths(bytes.size(), 7)) {
+        const QByteArray piece = bytes.mid(from, length);
+        from += length;
+        characters += reference.decode(piece).size();
+        QVERIFY(f.board().send(piece, 60000));
+        QVERIFY(spinEventLoopUntil(
+            [&] { return decoded() >= characters && f.board().pendingForProgram() == 0; }, 60000));
+    }
+    QCOMPARE(characters, expected.size());
+    QVERIFY(spinEventLoopUntil([&] { return c.fssj1->length() >= expected.size(); }, 600000));
+    const QString shown = c.fssj1->text();
+    QVERIFY2(shown == expected, qPrintable(firstDifference(shown, expected)));
+
+    // The program is still there for the user.
+    QVERIFY(c.MSComm1->PortOpen());
+    c.Command1->click();
+    QVERIFY(f.board().waitForReceived(1));
+    QCOMPARE(f.board().received(), QByteArray("K"));
+    QVERIFY(f.board().send("ok"));
+    QTRY_COMPARE(c.fssj1->text().right(2), QStringLiteral("ok"));
+}
+
+void TestFaults::fuzzInputsReplayed_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString &folder : {QStringLiteral("corpus"), QStringLiteral("regressions")}) {
+        const QDir dir(QStringLiteral(FUZZ_DIR "/") + folder);
+        const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(folder + u'/' + name)) << dir.filePath(name);
+    }
+}
+
+void TestFaults::fuzzInputsReplayed()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString broken = ReceiveCheck::run(file.readAll());
+    QVERIFY2(broken.isEmpty(), qPrintable(broken.left(2000)));
 }
 
 QTEST_MAIN(TestFaults)

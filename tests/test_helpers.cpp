@@ -53,9 +53,13 @@ void idleFor(int ms)
     loop.exec();
 }
 
-double cpuWhileIdle(int ms)
+bool idlesWithoutBusyLoop(int ms)
 {
     const double before = processCpuSeconds();
     idleFor(ms);
-    return processCpuSeconds() - before;
+    const double used = processCpuSeconds() - before;
+    if (used < 0.25 * ms / 1000)
+        return true;
+    qWarning("%.0f ms of CPU in %d ms of idling", used * 1000, ms);
+    return false;
 }

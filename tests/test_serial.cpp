@@ -1,11 +1,9 @@
-// Opening, settings, locking and sending of MSComm, driven through real
-// pseudo-terminals with PtyBoard playing the board.
-
-#include "pty_board.h"
+// MSComm over real pseudo-terminals with PtyBoard playing the board: opening,
+// locking, settings and sending; OnComm delivery, decoding, clearing and
+// losing the line.
+#include "fixture.h"
 #include "serial/comm_error.h"
-#include "serial/serial_port.h"
 
-#include <QEventLoop>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -29,27 +27,6 @@ QString commErrorOf(const std::function<void()> &operation)
     return {};
 }
 
-// Runs the event loop for a while with nothing to wake it but one timer.
-void idleFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// A board on COM1 and a control pointed at it.
-struct Line
-{
-    PtyBoard board;
-    MSComm comm {ptyLocator({{1, board.slavePath()}})};
-
-    bool open()
-    {
-        comm.setPortOpen(true);
-        return board.isValid() && comm.PortOpen();
-    }
-};
-
 } // namespace
 
 class TestSerial : public QObject
@@ -60,24 +37,33 @@ private slots:
     void openAndClose();
     void openFails_data();
     void openFails();
-    void secondControlInProcessCannotOpen();
-    void secondProcessCannotOpen();
-    void deviceLockedByAnotherProgram();
+    void heldPortCannotBeOpened_data();
+    void heldPortCannotBeOpened();
     void malformedSettings_data();
     void malformedSettings();
     void settingsReachTheDevice_data();
     void settingsReachTheDevice();
     void noChangesWhileOpen();
     void rejectsInvalidValues();
-    void outputBytesExact_data();
-    void outputBytesExact();
-    void outputWithoutOpenPortSendsNothing();
+    void sendsExactlyTheBytesAndOnlyWhenOpen();
+
+    void oneNotificationPerCharacter();
+    void otherEventsRunBetweenNotifications();
+    void noNotificationInsideAnother();
+    void splitDoubleByteCharIsOneCharacter();
+    void longBurstLosesNothing_data();
+    void longBurstLosesNothing();
+    void clearingDiscardsQueueAndOwedNotifications();
+    void clearingDiscardsWhatTheSystemHolds();
+    void clearingWhileBytesArriveKeepsListening();
+    void hangUpClosesPortOnce_data();
+    void hangUpClosesPortOnce();
+    void hangUpKeepsDecodedCharacters();
 };
 
 void TestSerial::openAndClose()
 {
     Line line;
-    QVERIFY(line.board.isValid());
     QCOMPARE(line.comm.deviceName(1), line.board.slavePath());
     QVERIFY(!line.comm.PortOpen());
     QVERIFY(line.open());
@@ -111,58 +97,57 @@ void TestSerial::openFails()
     MSComm comm(ptyLocator({{1, device}}));
     comm.setCommPort(port);
     const QString message = commErrorOf([&] { comm.setPortOpen(true); });
-    QVERIFY(!message.isEmpty());
     QVERIFY2(message.contains(mentioned), qPrintable(message));
     QVERIFY(!comm.PortOpen());
 }
 
-void TestSerial::secondControlInProcessCannotOpen()
+enum class Holder { ControlInThisProcess, OtherProcess, Flock };
+Q_DECLARE_METATYPE(Holder)
+
+void TestSerial::heldPortCannotBeOpened_data()
 {
-    Line line;
-    QVERIFY(line.open());
-    MSComm second(ptyLocator({{1, line.board.slavePath()}}));
-    const QString message = commErrorOf([&] { second.setPortOpen(true); });
-    QVERIFY2(message.contains(line.board.slavePath()), qPrintable(message));
-    QVERIFY(!second.PortOpen());
-    line.comm.setPortOpen(false);
-    second.setPortOpen(true);
-    QVERIFY(second.PortOpen());
+    QTest::addColumn<Holder>("holder");
+    QTest::newRow("another control of this process") << Holder::ControlInThisProcess;
+    // Killed, it leaves its lock file behind.
+    QTest::newRow("another process, then killed") << Holder::OtherProcess;
+    QTest::newRow("a program that flocks the device") << Holder::Flock;
 }
 
-void TestSerial::secondProcessCannotOpen()
+void TestSerial::heldPortCannotBeOpened()
 {
-    PtyBoard board;
-    QProcess holder;
-    holder.start(QStringLiteral(PORT_HOLDER_PATH), {board.slavePath()});
-    QVERIFY(holder.waitForStarted());
-    QVERIFY(holder.waitForReadyRead(10000));
-    QCOMPARE(holder.readAllStandardOutput().trimmed(), QByteArray("ready"));
+    QFETCH(Holder, holder);
 
-    MSComm comm(ptyLocator({{1, board.slavePath()}}));
+    PtyBoard board;
+    const QString path = board.slavePath();
+    MSComm other(ptyLocator({{1, path}}));
+    QProcess process;
+    int fd = -1;
+    switch (holder) {
+    case Holder::ControlInThisProcess:
+        other.setPortOpen(true);
+        break;
+    case Holder::OtherProcess:
+        process.start(QStringLiteral(PORT_HOLDER_PATH), {path});
+        QVERIFY(process.waitForReadyRead(10000));
+        QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("ready"));
+        break;
+    case Holder::Flock:
+        fd = ::open(qPrintable(path), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        break;
+    }
+
+    MSComm comm(ptyLocator({{1, path}}));
     const QString message = commErrorOf([&] { comm.setPortOpen(true); });
-    QVERIFY2(message.contains(board.slavePath()), qPrintable(message));
+    QVERIFY2(message.contains(path), qPrintable(message));
     QVERIFY(!comm.PortOpen());
 
-    // Once the holder is gone (killed, so it leaves its lock file behind) the
-    // device can be opened again.
-    holder.kill();
-    QVERIFY(holder.waitForFinished());
-    comm.setPortOpen(true);
-    QVERIFY(comm.PortOpen());
-}
-
-void TestSerial::deviceLockedByAnotherProgram()
-{
-    // A program that locks the device itself (flock) and not through a lock file.
-    PtyBoard board;
-    const int fd = ::open(qPrintable(board.slavePath()), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    QVERIFY(fd >= 0);
-    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    MSComm comm(ptyLocator({{1, board.slavePath()}}));
-    const QString message = commErrorOf([&] { comm.setPortOpen(true); });
-    ::close(fd);
-    QVERIFY2(message.contains(board.slavePath()), qPrintable(message));
-    QVERIFY(!comm.PortOpen());
+    other.setPortOpen(false);
+    process.kill();
+    process.waitForFinished();
+    if (fd >= 0)
+        ::close(fd);
     comm.setPortOpen(true);
     QVERIFY(comm.PortOpen());
 }
@@ -196,8 +181,9 @@ void TestSerial::malformedSettings()
 {
     QFETCH(QString, settings);
     MSComm comm(ptyLocator({}));
+    const QString before = comm.settings();
     QVERIFY(!commErrorOf([&] { comm.setSettings(settings); }).isEmpty());
-    QCOMPARE(comm.settings(), QStringLiteral("9600,N,8,1"));
+    QCOMPARE(comm.settings(), before);
 }
 
 void TestSerial::settingsReachTheDevice_data()
@@ -242,6 +228,7 @@ void TestSerial::settingsReachTheDevice()
 void TestSerial::noChangesWhileOpen()
 {
     Line line;
+    line.comm.setSettings("9600,N,8,1");
     QVERIFY(line.open());
     QVERIFY(!commErrorOf([&] { line.comm.setCommPort(2); }).isEmpty());
     QCOMPARE(line.comm.commPort(), 1);
@@ -267,44 +254,261 @@ void TestSerial::rejectsInvalidValues()
     QVERIFY(commErrorOf([&] { comm.setInBufferCount(0); }).isEmpty());
 }
 
-void TestSerial::outputBytesExact_data()
+void TestSerial::sendsExactlyTheBytesAndOnlyWhenOpen()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes");
-
-    QTest::newRow("abc") << QStringLiteral("abc") << QByteArray("\x61\x62\x63");
-    QTest::newRow("zhong") << QStringLiteral("中") << QByteArray("\xD6\xD0");
-    QTest::newRow("line ends unchanged") << QStringLiteral("a\r\nb\n") << QByteArray("a\r\nb\n");
-    QTest::newRow("unmappable left out")
-        << (QStringLiteral("a😀b한") + QChar(0x00A0) + QStringLiteral("c")) << QByteArray("abc");
-    QTest::newRow("empty") << QString() << QByteArray();
-}
-
-void TestSerial::outputBytesExact()
-{
-    QFETCH(QString, text);
-    QFETCH(QByteArray, bytes);
-
     Line line;
-    line.board.setEcho(false);
+    line.comm.setOutput(QStringLiteral("closed")); // no port: nothing, and no error
     QVERIFY(line.open());
-    line.comm.setOutput(text);
+    line.comm.setOutput(QStringLiteral("a中\r\n😀b"));
+    line.comm.setOutput(QString());
     line.comm.setOutput(QStringLiteral("|")); // everything before it has arrived
-    QVERIFY(line.board.waitForReceived(bytes.size() + 1));
-    idleFor(50);
-    QCOMPARE(line.board.received(), bytes + "|");
+    QVERIFY(line.board.waitForReceived(7));
+    QCOMPARE(line.board.received(), QByteArray("a\xD6\xD0\r\nb|"));
 }
 
-void TestSerial::outputWithoutOpenPortSendsNothing()
+void TestSerial::oneNotificationPerCharacter()
 {
     Line line;
-    line.board.setEcho(false);
-    line.comm.setOutput(QStringLiteral("abc")); // no port: nothing, and no error
+    QList<int> events;
+    QStringList inputs;
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        events.append(line.comm.CommEvent());
+        inputs.append(line.comm.Input());
+    });
     QVERIFY(line.open());
-    line.comm.setOutput(QStringLiteral("Z"));
-    QVERIFY(line.board.waitForReceived(1));
+    QVERIFY(line.board.send("abc"));
+    QVERIFY(spinEventLoopUntil([&] { return inputs.size() >= 3; }));
     idleFor(50);
-    QCOMPARE(line.board.received(), QByteArray("Z"));
+    QCOMPARE(inputs, (QStringList {"a", "b", "c"}));
+    QCOMPARE(events, (QList<int> {2, 2, 2}));
+    QCOMPARE(line.comm.Input(), QString());
+}
+
+void TestSerial::otherEventsRunBetweenNotifications()
+{
+    Line line;
+    int notifications = 0;
+    int postedCallAt = -1;
+    int timerAt = -1;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setInterval(0);
+    connect(&timer, &QTimer::timeout, this, [&] { timerAt = notifications; });
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        if (++notifications == 1) {
+            timer.start();
+            QMetaObject::invokeMethod(
+                this, [&] { postedCallAt = notifications; }, Qt::QueuedConnection);
+        }
+        line.comm.Input();
+    });
+    QVERIFY(line.open());
+    QVERIFY(line.board.send("abcdef"));
+    QVERIFY(line.board.waitForPendingForProgram(6)); // all six come in one read
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 6; }));
+    QCOMPARE(postedCallAt, 1);
+    QVERIFY2(timerAt >= 1 && timerAt < 6, qPrintable(QString::number(timerAt)));
+}
+
+void TestSerial::noNotificationInsideAnother()
+{
+    Line line;
+    int depth = 0;
+    int deepest = 0;
+    QString inputs;
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        deepest = std::max(deepest, ++depth);
+        inputs += line.comm.Input();
+        if (inputs == u"a") {
+            // More arrives while this handler runs its own event loop.
+            QVERIFY(line.board.send("xyz"));
+            spinEventLoopUntil([&] { return line.comm.inBufferCount() >= 5; }, 2000);
+            idleFor(20);
+        }
+        --depth;
+    });
+    QVERIFY(line.open());
+    QVERIFY(line.board.send("abc"));
+    QVERIFY(line.board.waitForPendingForProgram(3));
+    QVERIFY(spinEventLoopUntil([&] { return inputs.size() >= 6; }));
+    QCOMPARE(inputs, QStringLiteral("abcxyz"));
+    QCOMPARE(deepest, 1);
+}
+
+void TestSerial::splitDoubleByteCharIsOneCharacter()
+{
+    Line line;
+    QStringList inputs;
+    connect(&line.comm, &MSComm::OnComm, this, [&] { inputs.append(line.comm.Input()); });
+    QVERIFY(line.open(0));
+    QVERIFY(line.board.send("A\xD6"));
+    QVERIFY(spinEventLoopUntil([&] { return !inputs.isEmpty(); }));
+    QVERIFY(spinEventLoopUntil([&] { return line.board.pendingForProgram() == 0; }));
+    idleFor(20);
+    QVERIFY(line.board.send("\xD0"));
+    QVERIFY(spinEventLoopUntil([&] { return inputs.size() >= 2; }));
+    idleFor(20);
+    QCOMPARE(inputs, (QStringList {QStringLiteral("A"), QStringLiteral("中")}));
+}
+
+void TestSerial::longBurstLosesNothing_data()
+{
+    QTest::addColumn<int>("inputLen");
+    QTest::newRow("one character per Input") << 1;
+    QTest::newRow("everything waiting per Input") << 0;
+}
+
+void TestSerial::longBurstLosesNothing()
+{
+    QFETCH(int, inputLen);
+
+    QString expected;
+    for (int i = 0; expected.size() < 200000; ++i)
+        expected += QStringLiteral("%1 中文 ABC\n").arg(i);
+
+    Line line;
+    QString inputs;
+    int notifications = 0;
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        ++notifications;
+        inputs += line.comm.Input();
+    });
+    QVERIFY(line.open(inputLen));
+    QVERIFY(line.board.send(Gbk::encode(expected), 120000));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= expected.size(); }, 120000));
+    QCOMPARE(inputs.size(), expected.size());
+    QVERIFY(inputs == expected);
+    idleFor(20);
+    QCOMPARE(notifications, expected.size());
+}
+
+void TestSerial::clearingDiscardsQueueAndOwedNotifications()
+{
+    Line line;
+    int notifications = 0;
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        if (++notifications == 1)
+            line.comm.setInBufferCount(0);
+    });
+    QVERIFY(line.open());
+    QVERIFY(line.board.send("abcdef\xD6")); // ends with half a character
+    QVERIFY(line.board.waitForPendingForProgram(7));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 1; }));
+    idleFor(50);
+    QCOMPARE(notifications, 1);
+    QCOMPARE(line.comm.inBufferCount(), 0);
+    QCOMPARE(line.comm.Input(), QString());
+
+    // The dangling lead byte went too: the next byte starts afresh.
+    QVERIFY(line.board.send("z"));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 2; }));
+    QCOMPARE(line.comm.Input(), QStringLiteral("z"));
+}
+
+void TestSerial::clearingDiscardsWhatTheSystemHolds()
+{
+    Line line;
+    int notifications = 0;
+    connect(&line.comm, &MSComm::OnComm, this, [&] { ++notifications; });
+    QVERIFY(line.open(0));
+    QVERIFY(line.board.send("stale"));
+    QVERIFY(line.board.waitForPendingForProgram(5)); // there, but not yet read
+    line.comm.setInBufferCount(0);
+    QCOMPARE(line.board.pendingForProgram(), 0);
+    QVERIFY(line.comm.PortOpen());
+
+    QVERIFY(line.board.send("fresh"));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 5; }));
+    idleFor(20);
+    QCOMPARE(notifications, 5);
+    QCOMPARE(line.comm.Input(), QStringLiteral("fresh"));
+}
+
+void TestSerial::clearingWhileBytesArriveKeepsListening()
+{
+    // The second notification and the arrival of "cd" fall into the same
+    // event loop pass; clearing in that handler leaves the port with a stale
+    // "readable" that turns into a failed read, which must not be taken for
+    // a lost line nor stop reception.
+    Line line;
+    int notifications = 0;
+    int lost = 0;
+    connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        ++notifications;
+        if (notifications == 1) {
+            QVERIFY(line.board.send("cd"));
+            QVERIFY(line.board.waitForPendingForProgram(2));
+        } else if (notifications == 2) {
+            line.comm.setInBufferCount(0);
+        }
+    });
+    QVERIFY(line.open(0));
+    QVERIFY(line.board.send("ab"));
+    QVERIFY(line.board.waitForPendingForProgram(2));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 2; }));
+    idleFor(50);
+    QCOMPARE(notifications, 2);
+    QCOMPARE(line.comm.Input(), QString());
+    QVERIFY(line.comm.PortOpen());
+
+    QVERIFY(line.board.send("z"));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 3; }));
+    QCOMPARE(line.comm.Input(), QStringLiteral("z"));
+    QCOMPARE(lost, 0);
+}
+
+void TestSerial::hangUpClosesPortOnce_data()
+{
+    QTest::addColumn<bool>("boardKeepsSlave");
+    QTest::newRow("board keeps its own slave descriptor") << true;
+    QTest::newRow("board released its slave descriptor") << false;
+}
+
+void TestSerial::hangUpClosesPortOnce()
+{
+    QFETCH(bool, boardKeepsSlave);
+
+    Line line;
+    int lost = 0;
+    connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });
+    QVERIFY(line.open(0));
+    line.comm.setRThreshold(0);
+    if (!boardKeepsSlave)
+        line.board.releaseSlave();
+    QVERIFY(line.board.send("xy"));
+    QVERIFY(spinEventLoopUntil([&] { return line.comm.inBufferCount() == 2; }));
+    QVERIFY(idlesWithoutBusyLoop(500));
+
+    line.board.hangUp();
+    QVERIFY(spinEventLoopUntil([&] { return lost > 0; }));
+    QVERIFY(!line.comm.PortOpen());
+    QVERIFY(idlesWithoutBusyLoop());
+    QCOMPARE(lost, 1);
+    QCOMPARE(line.comm.Input(), QStringLiteral("xy"));
+    line.comm.setOutput(QStringLiteral("after")); // no port: nothing sent, no error
+    line.comm.setPortOpen(false);
+}
+
+void TestSerial::hangUpKeepsDecodedCharacters()
+{
+    Line line;
+    int lost = 0;
+    QString inputs;
+    connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        inputs += line.comm.Input();
+        if (inputs == u"a")
+            line.board.hangUp(); // the rest is decoded but not yet notified
+    });
+    QVERIFY(line.open());
+    QVERIFY(line.board.send("abc"));
+    QVERIFY(line.board.waitForPendingForProgram(3));
+    QVERIFY(spinEventLoopUntil([&] { return lost > 0 && inputs.size() >= 3; }));
+    QCOMPARE(inputs, QStringLiteral("abc"));
+    QVERIFY(!line.comm.PortOpen());
+    idleFor(50);
+    QCOMPARE(lost, 1);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)
