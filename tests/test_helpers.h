@@ -11,6 +11,9 @@ class PortList;
 // The visible lamps as three letters, red, green and unlit: "RGM", "-G-"...
 QString shownLamps(const Form1Controls &form);
 
+// The three code boxes, character, decimal and hexadecimal: "z 122 7AH".
+QString shownCodes(const Form1Controls &form);
+
 // Shows the window centred and makes it the active one, as when the user
 // starts the program; false if it never became active.
 bool showAndActivate(Form1 &form);

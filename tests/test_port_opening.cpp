@@ -74,9 +74,7 @@ void TestPortOpening::startupFailure()
     QCOMPARE(QApplication::focusWidget(), f.c.fssj0);
     QVERIFY(f.unlockSendBox());
     QTest::keyClick(f.c.fssj0, Qt::Key_Z);
-    QCOMPARE(f.c.Text1->text(), QStringLiteral("z"));
-    QCOMPARE(f.c.Text2->text(), QStringLiteral("122"));
-    QCOMPARE(f.c.Text3->text(), QStringLiteral("7AH"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("z 122 7AH"));
     QCOMPARE(f.c.fssj0->toPlainText(), QStringLiteral("z"));
 
     choose(f.c.comdk, 1);
@@ -93,22 +91,28 @@ void TestPortOpening::startupFailure()
         QCOMPARE(f.board(1).received(), QByteArray());
 }
 
+// The relay is switched on over COM1, then COM2 is chosen.
 void TestPortOpening::choosingAFreePort()
 {
     FormFixture f({1, 2});
     QVERIFY(f.start(FormFixture::Shown));
+    f.c.Command1->click();
+    QVERIFY(f.board(1).waitForReceived(1));
     choose(f.c.comdk, 1);
     QCOMPARE(f.c.zttext->text(), openedStatus(2));
     QCOMPARE(f.state.portNo, quint8(2));
     QCOMPARE(shownLamps(f.c), QStringLiteral("-G-"));
     QVERIFY(f.boxes.seen().isEmpty());
 
-    // The line now goes to COM2 and COM1 is free again.
+    // The line now goes to COM2 and COM1 is free again. The relay flag still
+    // says "on", so the next press switches the relay off.
+    QCOMPARE(f.state.relayState, true);
     f.c.Command1->click();
     QVERIFY(f.board(2).waitForReceived(1));
-    QCOMPARE(f.board(1).received(), QByteArray());
     QVERIFY(f.board(2).send("2"));
-    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("K2")); // the echoed K, then 2
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("KG2")); // the echoes, then 2
+    QCOMPARE(f.board(1).received(), QByteArray("K"));
+    QCOMPARE(shownLamps(f.c), QStringLiteral("-G-"));
     MSComm other(ptyLocator({{1, f.board(1).slavePath()}}));
     other.setPortOpen(true);
     QVERIFY(other.PortOpen());
@@ -173,7 +177,7 @@ void TestPortOpening::hangUpAndComingBack()
     QVERIFY(!f.c.MSComm1->PortOpen());
     QCOMPARE(shownLamps(f.c), QStringLiteral("RGM"));
     QTest::keyClick(f.c.fssj0, Qt::Key_B);
-    QCOMPARE(f.c.Text1->text(), QStringLiteral("b"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("b 98 62H"));
     f.c.Command1->click();
     QVERIFY(idlesWithoutBusyLoop());
     QVERIFY(f.boxes.seen().isEmpty());
@@ -188,7 +192,7 @@ void TestPortOpening::hangUpAndComingBack()
     QVERIFY(back.waitForReceived(4));
     QCOMPARE(back.received(), QByteArray("back"));
     QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("aback"));
-    QCOMPARE(f.c.Text3->text(), QStringLiteral("6BH"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("k 107 6BH"));
     QVERIFY(f.boxes.seen().isEmpty());
 }
 
