@@ -1,6 +1,5 @@
 // Opening the serial line at start-up and on a choice from the port list,
-// losing it and getting it back, against pseudo-terminals standing in for
-// COM1-COM8.
+// against pseudo-terminals standing in for COM1-COM8.
 #include "fixture.h"
 
 #include <QApplication>
@@ -15,10 +14,9 @@ private slots:
     void startupFailure_data();
     void startupFailure();
     void choosingAFreePort();
-    void choosingAMissingPortAfterAnOpenOne();
+    void choosingAPortThatFails_data();
+    void choosingAPortThatFails();
     void choosingTheOpenPortAgainDiscardsPendingData();
-    void numberBeyondTheEightPortsLeavesThePortAlone();
-    void hangUpAndComingBack();
     void itemsNameTheirDevices();
 };
 
@@ -118,18 +116,30 @@ void TestPortOpening::choosingAFreePort()
     QVERIFY(other.PortOpen());
 }
 
-void TestPortOpening::choosingAMissingPortAfterAnOpenOne()
+void TestPortOpening::choosingAPortThatFails_data()
 {
-    FormFixture f;
+    QTest::addColumn<int>("port");
+    QTest::newRow("COM3, no device: COM1 is closed first") << 3;
+    QTest::newRow("COM9, a device beyond the eight: COM1 is left alone") << 9;
+}
+
+void TestPortOpening::choosingAPortThatFails()
+{
+    QFETCH(int, port);
+    FormFixture f({1, 9});
     QVERIFY(f.start(FormFixture::Shown));
-    choose(f.c.comdk, 2);
+    f.c.comdk->addItem(QStringLiteral("COM9"));
+    choose(f.c.comdk, port - 1);
     QCOMPARE(f.boxes.seen().size(), 1);
     QCOMPARE(f.boxes.seen().first().text, kWarningText);
-    QCOMPARE(f.c.zttext->text(), failedStatus(3));
-    QCOMPARE(f.state.portNo, quint8(3));
+    QCOMPARE(f.c.zttext->text(), failedStatus(port));
+    QCOMPARE(f.state.portNo, quint8(port));
     QCOMPARE(shownLamps(f.c), QStringLiteral("-GM"));
-    // COM1 was closed first and stays closed.
-    QVERIFY(!f.c.MSComm1->PortOpen());
+    QCOMPARE(f.c.MSComm1->PortOpen(), port == 9);
+    if (port == 9) {
+        f.c.Command1->click();
+        QVERIFY(f.board(1).waitForReceived(1));
+    }
 }
 
 void TestPortOpening::choosingTheOpenPortAgainDiscardsPendingData()
@@ -147,55 +157,7 @@ void TestPortOpening::choosingTheOpenPortAgainDiscardsPendingData()
     QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("fresh"));
 }
 
-void TestPortOpening::numberBeyondTheEightPortsLeavesThePortAlone()
-{
-    FormFixture f({1, 9});
-    QVERIFY(f.start(FormFixture::Shown));
-    f.c.comdk->addItem(QStringLiteral("COM9"));
-    choose(f.c.comdk, 8);
-    QCOMPARE(f.boxes.seen().size(), 1);
-    QCOMPARE(f.c.zttext->text(), failedStatus(9));
-    QCOMPARE(shownLamps(f.c), QStringLiteral("-GM"));
-    // The port was not touched: COM1 is still open and still used.
-    QVERIFY(f.c.MSComm1->PortOpen());
-    f.c.Command1->click();
-    QVERIFY(f.board(1).waitForReceived(1));
-}
-
-// The board hangs up: reported in the status line only, keys and the relay
-// meet a closed port, nothing keeps running; it comes back as another device
-// and the user chooses COM1 again.
-void TestPortOpening::hangUpAndComingBack()
-{
-    FormFixture f;
-    QVERIFY(f.start());
-    QTest::keyClick(f.c.fssj0, Qt::Key_A);
-    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("a"));
-
-    f.board().hangUp();
-    QTRY_COMPARE(f.c.zttext->text(), lostStatus(1));
-    QVERIFY(!f.c.MSComm1->PortOpen());
-    QCOMPARE(shownLamps(f.c), QStringLiteral("RGM"));
-    QTest::keyClick(f.c.fssj0, Qt::Key_B);
-    QCOMPARE(shownCodes(f.c), QStringLiteral("b 98 62H"));
-    f.c.Command1->click();
-    QVERIFY(idlesWithoutBusyLoop());
-    QVERIFY(f.boxes.seen().isEmpty());
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-
-    PtyBoard &back = f.addBoard(1);
-    choose(f.c.comdk, 0);
-    QCOMPARE(f.c.zttext->text(), openedStatus(1));
-    QCOMPARE(shownLamps(f.c), QStringLiteral("-G-"));
-    QVERIFY(f.unlockSendBox());
-    QTest::keyClicks(f.c.fssj0, QStringLiteral("back"));
-    QVERIFY(back.waitForReceived(4));
-    QCOMPARE(back.received(), QByteArray("back"));
-    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("aback"));
-    QCOMPARE(shownCodes(f.c), QStringLiteral("k 107 6BH"));
-    QVERIFY(f.boxes.seen().isEmpty());
-}
-
+// Losing the line and getting it back: tests/test_faults.
 void TestPortOpening::itemsNameTheirDevices()
 {
     FormFixture f;

@@ -75,8 +75,7 @@ private slots:
     void selectsAndCopies();
     void fullBoxDropsOldestText();
     void ignoresTypingButTakesInputMethodEvents();
-    void paintsTextOnWhite();
-    void showsCaretOnlyWhenFocused();
+    void paints();
 };
 
 void TestReceiveView::keepsTextAndBreaksLines_data()
@@ -384,12 +383,16 @@ void TestReceiveView::ignoresTypingButTakesInputMethodEvents()
     QCOMPARE(view.text(), QStringLiteral("received"));
 }
 
-void TestReceiveView::paintsTextOnWhite()
+// Text of every kind on white, and the caret only while the box has the focus.
+void TestReceiveView::paints()
 {
     ReceiveView view;
     setUpView(view);
     view.setText(QStringLiteral("中文 text") + QChar(0) + QStringLiteral("\x1b\t😀\r\n")
-                 + QString(20, u'W'));
+                 + QString(20, u'W') + QStringLiteral("\r\n"));
+    view.show();
+    view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
     const QImage image = view.grab().toImage();
     const QRect area = view.contentsRect().adjusted(4, 4, -4, -4);
     QCOMPARE(image.pixelColor(area.center().x(), area.bottom()), QColor(Qt::white));
@@ -399,17 +402,7 @@ void TestReceiveView::paintsTextOnWhite()
             dark += qGray(image.pixel(x, y)) < 128;
     }
     QVERIFY(dark > 20);
-}
 
-void TestReceiveView::showsCaretOnlyWhenFocused()
-{
-    ReceiveView view;
-    setUpView(view);
-    view.setText(QStringLiteral("\r\n\r\n"));
-    view.show();
-    view.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&view));
-    const QRect area = view.contentsRect().adjusted(4, 4, -4, -4);
     const int row = area.top() + 2 * view.fontMetrics().height() + 2; // third line
     const auto caretDrawn = [&] {
         return qGray(view.grab().toImage().pixel(area.left(), row)) < 128;

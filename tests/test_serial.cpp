@@ -44,9 +44,6 @@ private slots:
     void settingsReachTheDevice_data();
     void settingsReachTheDevice();
     void rejectsInvalidValues();
-    void sendsExactlyTheBytesAndOnlyWhenOpen();
-
-    void oneNotificationPerCharacter();
     void otherEventsRunBetweenNotifications();
     void noNotificationInsideAnother();
     void clearingDiscardsQueueAndOwedNotifications();
@@ -81,67 +78,48 @@ void TestSerial::openAndClose()
     QCOMPARE(line.comm.settings(), QStringLiteral("4800,N,8,1"));
 }
 
+// No device for COMn at all: tests/test_port_opening.
 void TestSerial::openFails_data()
 {
     QTest::addColumn<QString>("device");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("mentioned");
-
-    QTest::newRow("no device for the port number") << QString() << 2 << QStringLiteral("COM2");
-    QTest::newRow("device does not exist") << QStringLiteral("/dev/pts/no-such-device") << 1
-                                           << QStringLiteral("/dev/pts/no-such-device");
-    QTest::newRow("not a serial device")
-        << QStringLiteral("/dev/null") << 1 << QStringLiteral("/dev/null");
+    QTest::newRow("device does not exist") << QStringLiteral("/dev/pts/no-such-device");
+    QTest::newRow("not a serial device") << QStringLiteral("/dev/null");
 }
 
 void TestSerial::openFails()
 {
     QFETCH(QString, device);
-    QFETCH(int, port);
-    QFETCH(QString, mentioned);
-
     MSComm comm(ptyLocator({{1, device}}));
-    comm.setCommPort(port);
     const QString message = commErrorOf([&] { comm.setPortOpen(true); });
-    QVERIFY2(message.contains(mentioned), qPrintable(message));
+    QVERIFY2(message.contains(device), qPrintable(message));
     QVERIFY(!comm.PortOpen());
 }
 
-enum class Holder { ControlInThisProcess, OtherProcess, Flock };
-Q_DECLARE_METATYPE(Holder)
-
+// Another control of this process holding the port: tests/test_port_opening.
 void TestSerial::heldPortCannotBeOpened_data()
 {
-    QTest::addColumn<Holder>("holder");
-    QTest::newRow("another control of this process") << Holder::ControlInThisProcess;
+    QTest::addColumn<bool>("byProcess");
     // Killed, it leaves its lock file behind.
-    QTest::newRow("another process, then killed") << Holder::OtherProcess;
-    QTest::newRow("a program that flocks the device") << Holder::Flock;
+    QTest::newRow("another process, then killed") << true;
+    QTest::newRow("a program that flocks the device") << false;
 }
 
 void TestSerial::heldPortCannotBeOpened()
 {
-    QFETCH(Holder, holder);
+    QFETCH(bool, byProcess);
 
     PtyBoard board;
     const QString path = board.slavePath();
-    MSComm other(ptyLocator({{1, path}}));
     QProcess process;
     int fd = -1;
-    switch (holder) {
-    case Holder::ControlInThisProcess:
-        other.setPortOpen(true);
-        break;
-    case Holder::OtherProcess:
+    if (byProcess) {
         process.start(QStringLiteral(PORT_HOLDER_PATH), {path});
         QVERIFY(process.waitForReadyRead(10000));
         QCOMPARE(process.readAllStandardOutput().trimmed(), QByteArray("ready"));
-        break;
-    case Holder::Flock:
+    } else {
         fd = ::open(qPrintable(path), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(fd >= 0);
         QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
-        break;
     }
 
     MSComm comm(ptyLocator({{1, path}}));
@@ -149,7 +127,6 @@ void TestSerial::heldPortCannotBeOpened()
     QVERIFY2(message.contains(path), qPrintable(message));
     QVERIFY(!comm.PortOpen());
 
-    other.setPortOpen(false);
     process.kill();
     process.waitForFinished();
     if (fd >= 0)
@@ -238,36 +215,6 @@ void TestSerial::rejectsInvalidValues()
     QVERIFY(!commErrorOf([&] { comm.setInBufferCount(1); }).isEmpty());
     QVERIFY(!commErrorOf([&] { comm.setInBufferCount(-1); }).isEmpty());
     QVERIFY(commErrorOf([&] { comm.setInBufferCount(0); }).isEmpty());
-}
-
-void TestSerial::sendsExactlyTheBytesAndOnlyWhenOpen()
-{
-    Line line;
-    line.comm.setOutput(QStringLiteral("closed")); // no port: nothing, and no error
-    QVERIFY(line.open());
-    line.comm.setOutput(QStringLiteral("a中\r\n😀b"));
-    line.comm.setOutput(QString());
-    line.comm.setOutput(QStringLiteral("|")); // everything before it has arrived
-    QVERIFY(line.board.waitForReceived(7));
-    QCOMPARE(line.board.received(), QByteArray("a\xD6\xD0\r\nb|"));
-}
-
-void TestSerial::oneNotificationPerCharacter()
-{
-    Line line;
-    QList<int> events;
-    QStringList inputs;
-    connect(&line.comm, &MSComm::OnComm, this, [&] {
-        events.append(line.comm.CommEvent());
-        inputs.append(line.comm.Input());
-    });
-    QVERIFY(line.open());
-    QVERIFY(line.board.send("abc"));
-    QVERIFY(spinEventLoopUntil([&] { return inputs.size() >= 3; }));
-    idleFor(50);
-    QCOMPARE(inputs, (QStringList {"a", "b", "c"}));
-    QCOMPARE(events, (QList<int> {2, 2, 2}));
-    QCOMPARE(line.comm.Input(), QString());
 }
 
 void TestSerial::otherEventsRunBetweenNotifications()
