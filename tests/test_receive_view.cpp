@@ -173,6 +173,14 @@ void TestReceiveView::wrapsChineseByWidth()
     const qsizetype fitting = qsizetype((view.wrapWidth() - textWidth(view, u"abc")) / advance);
     view.setText(QString(fitting, u'中') + QStringLiteral("abcdefgh"));
     QCOMPARE(visualLines(view), QStringList({QString(fitting, u'中'), QStringLiteral("abcdefgh")}));
+
+    // Characters that fill a line to the last pixel all stay on it.
+    QCOMPARE(advance, qreal(qRound(advance)));
+    view.resize(view.width() - qRound(view.wrapWidth()) % qRound(advance), view.height());
+    QCOMPARE(qRound(view.wrapWidth()) % qRound(advance), 0);
+    const qsizetype full = qRound(view.wrapWidth() / advance);
+    view.setText(QString(3 * full, u'中'));
+    QCOMPARE(visualLines(view), QStringList(3, QString(full, u'中')));
 }
 
 void TestReceiveView::rewrapsOnResize()
