@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the formatting, fuzzes the receive path
-# briefly, checks the installed and packaged program, then builds everything
+# Installs what is missing, checks the formatting, replays the receive path's
+# fuzz inputs, checks the installed and packaged program, then builds everything
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
 # Exits non-zero on any failure.
 set -euo pipefail
@@ -11,8 +11,8 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 echo "== formatting"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
-echo "== fuzzing the receive path"
-tools/fuzz.sh
+echo "== replaying the fuzz corpus and regressions (a fuzzing run: tools/fuzz.sh)"
+tools/fuzz.sh replay
 
 echo "== install and package"
 tools/check_package.sh

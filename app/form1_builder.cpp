@@ -17,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <type_traits>
+
 namespace {
 
 void setColours(QWidget *widget, const ControlRow &row, QPalette::ColorRole backRole,
@@ -134,11 +136,66 @@ void setFocusBehaviour(QWidget *widget, const ControlRow &row)
     }
 }
 
-template<typename T> T *child(QWidget *form, const char *name)
+// The control as the kind the handlers expect; anything else stops the
+// program at start-up.
+template<typename Kind> Kind *as(QWidget *widget, const QString &name)
 {
-    auto *found = form->findChild<T *>(QString::fromLatin1(name));
-    Q_ASSERT(found);
-    return found;
+    auto *control = qobject_cast<Kind *>(widget);
+    if (!control)
+        qFatal("Form1: %s is not a %s", qPrintable(name), Kind::staticMetaObject.className());
+    return control;
+}
+
+template<auto member> void keepIn(Form1Controls &c, QWidget *widget, const QString &name)
+{
+    using Kind = std::remove_pointer_t<std::remove_reference_t<decltype(c.*member)>>;
+    c.*member = as<Kind>(widget, name);
+}
+
+// Puts a new control where the handlers find it in Form1Controls.
+void keep(Form1Controls &c, const QString &name, QWidget *widget)
+{
+    using Place = void (*)(Form1Controls &, QWidget *, const QString &);
+    using F = Form1Controls;
+    static const QHash<QString, Place> places {
+        {"zttext", keepIn<&F::zttext>},
+        {"comdk", keepIn<&F::comdk>},
+        {"Frame1(0)",
+         [](F &form, QWidget *w, const QString &n) { form.Frame1[0] = as<QGroupBox>(w, n); }},
+        {"Frame1(1)",
+         [](F &form, QWidget *w, const QString &n) { form.Frame1[1] = as<QGroupBox>(w, n); }},
+        {"Command2", keepIn<&F::Command2>},
+        {"Picture1", keepIn<&F::Picture1>},
+        {"fssj(0)", keepIn<&F::fssj0>},
+        {"fssj(1)", keepIn<&F::fssj1>},
+        {"Command1", keepIn<&F::Command1>},
+        {"LEDG", keepIn<&F::LEDG>},
+        {"Text3", keepIn<&F::Text3>},
+        {"Text2", keepIn<&F::Text2>},
+        {"Text1", keepIn<&F::Text1>},
+        {"LEDR", keepIn<&F::LEDR>},
+        {"LEDM2", keepIn<&F::LEDM2>},
+        {"Label4", keepIn<&F::Label4>},
+        {"Label5", keepIn<&F::Label5>},
+        {"Label3", keepIn<&F::Label3>},
+        {"Label2", keepIn<&F::Label2>},
+        {"Label1", keepIn<&F::Label1>},
+    };
+    if (const Place place = places.value(name))
+        place(c, widget, name);
+}
+
+// Every control the handlers use came from the table.
+void checkComplete(const Form1Controls &c)
+{
+    const QObject *controls[] = {
+        c.MSComm1, c.zttext, c.comdk,    c.Frame1[0], c.Frame1[1], c.Command2, c.Picture1,
+        c.fssj0,   c.fssj1,  c.Command1, c.LEDG,      c.Text3,     c.Text2,    c.Text1,
+        c.LEDR,    c.LEDM2,  c.Label4,   c.Label5,    c.Label3,    c.Label2,   c.Label1};
+    for (const QObject *control : controls) {
+        if (!control)
+            qFatal("Form1: the control table lacks a control the handlers use");
+    }
 }
 
 } // namespace
@@ -160,6 +217,7 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
         Q_ASSERT(container);
         QWidget *widget = createControl(row, container);
         widget->setObjectName(row.name);
+        keep(c, row.name, widget);
         setGeometryFromTable(widget, row);
         setFocusBehaviour(widget, row);
         // Each control goes behind the ones created before it in its container.
@@ -177,25 +235,7 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
         previous = widget;
     }
 
-    c.zttext = child<QLineEdit>(form, "zttext");
-    c.comdk = child<PortList>(form, "comdk");
-    c.Frame1 = {child<QGroupBox>(form, "Frame1(0)"), child<QGroupBox>(form, "Frame1(1)")};
-    c.Command2 = child<QPushButton>(form, "Command2");
-    c.Picture1 = child<PictureBox>(form, "Picture1");
-    c.fssj0 = child<QPlainTextEdit>(form, "fssj(0)");
-    c.fssj1 = child<ReceiveView>(form, "fssj(1)");
-    c.Command1 = child<QPushButton>(form, "Command1");
-    c.LEDG = child<PictureBox>(form, "LEDG");
-    c.Text3 = child<QLineEdit>(form, "Text3");
-    c.Text2 = child<QLineEdit>(form, "Text2");
-    c.Text1 = child<QLineEdit>(form, "Text1");
-    c.LEDR = child<PictureBox>(form, "LEDR");
-    c.LEDM2 = child<PictureBox>(form, "LEDM2");
-    c.Label4 = child<QLabel>(form, "Label4");
-    c.Label5 = child<QLabel>(form, "Label5");
-    c.Label3 = child<QLabel>(form, "Label3");
-    c.Label2 = child<QLabel>(form, "Label2");
-    c.Label1 = child<QLabel>(form, "Label1");
+    checkComplete(c);
     setAccessibleNames(c);
     return c;
 }

@@ -1,279 +1,184 @@
-// The echo console end to end: keys typed in the window go out on a
-// pseudo-terminal whose other end echoes like the board, and come back into
-// the receive box.
-#include "app/main_window.h"
-#include "controls/receive_view.h"
-#include "pty_board.h"
-#include "serial/serial_port.h"
-#include "test_helpers.h"
+// The echo console and the relay end to end: keys typed in the window go out
+// on a pseudo-terminal whose other end echoes like the board and come back
+// into the receive box; the relay button sends K and G in turn.
+#include "fixture.h"
 
 #include <QApplication>
-#include <QInputMethodEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
-
-#include <memory>
 
 class TestConsole : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
-    void firstKeyClearsThePromptAndIsNotSent();
-    void typedKeysEchoBack();
+    void firstKeyOnlyUnlocks_data();
+    void firstKeyOnlyUnlocks();
+    void typedKeysEchoBackWithTheirCodes();
     void controlKeysAndTheirCodes();
     void chineseFromAnInputMethod();
-    void characterOutsideTheCodePageIsNotSent();
-    void keyInTheReceiveBox();
+    void characterOutsideTheCodePageIsShownNotSent();
     void clicks();
     void receivedTextIsKeptAsItArrives();
-    void doubleByteCharacterSplitAcrossReads();
-    void burstGivesOneNotificationPerCharacter();
     void clearingEmptiesBothBoxes();
-    void keysWithNoPortOpen();
-
-private:
-    void startWindow();
-    void unlockSendBox();
-    void commit(QWidget *box, const QString &text);
-
-    std::unique_ptr<PtyBoard> m_board;
-    std::unique_ptr<Form1> m_form;
+    void relayPressesAlternateBetweenKAndG();
 };
 
-void TestConsole::init()
+// While the prompt shows, the first key in either box only unlocks the send
+// box; the send box then enters it itself.
+void TestConsole::firstKeyOnlyUnlocks_data()
 {
-    m_board = std::make_unique<PtyBoard>();
-    m_board->setEcho(true);
-    m_form = std::make_unique<Form1>(ptyLocator({{1, m_board->slavePath()}}));
+    QTest::addColumn<bool>("inReceiveBox");
+    QTest::newRow("in the send box") << false;
+    QTest::newRow("in the receive box") << true;
 }
 
-void TestConsole::cleanup()
+void TestConsole::firstKeyOnlyUnlocks()
 {
-    m_form.reset();
-    m_board.reset();
+    QFETCH(bool, inReceiveBox);
+    FormFixture f;
+    QVERIFY(f.start(FormFixture::Shown));
+    QWidget *box = inReceiveBox ? static_cast<QWidget *>(f.c.fssj1) : f.c.fssj0;
+    box->setFocus();
+    QVERIFY(f.c.fssj0->isReadOnly());
+    QTest::keyClick(box, Qt::Key_X);
+    QVERIFY(!f.c.fssj0->isReadOnly());
+    QCOMPARE(f.state.keyChar, QStringLiteral("x"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("  "));
+    QCOMPARE(f.c.fssj0->toPlainText(), inReceiveBox ? QString() : QStringLiteral("x"));
+
+    QTest::keyClick(box, Qt::Key_R);
+    QVERIFY(f.board().waitForReceived(1));
+    QCOMPARE(f.board().received(), QByteArray("r"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("r 114 72H"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("r")); // the echo, not the key
+    QCOMPARE(f.c.fssj0->toPlainText(), inReceiveBox ? QString() : QStringLiteral("xr"));
 }
 
-void TestConsole::startWindow()
+void TestConsole::typedKeysEchoBackWithTheirCodes()
 {
-    m_form->load();
-    QVERIFY(m_form->controls().MSComm1->PortOpen());
-    QVERIFY(showAndActivate(*m_form));
-}
-
-void TestConsole::unlockSendBox()
-{
-    QTest::mouseClick(m_form->controls().fssj0->viewport(), Qt::LeftButton);
-    QVERIFY(!m_form->controls().fssj0->isReadOnly());
-}
-
-void TestConsole::commit(QWidget *box, const QString &text)
-{
-    QInputMethodEvent event;
-    event.setCommitString(text);
-    QApplication::sendEvent(box, &event);
-}
-
-void TestConsole::firstKeyClearsThePromptAndIsNotSent()
-{
-    startWindow();
-    const Form1Controls &c = m_form->controls();
-    QVERIFY(c.fssj0->isReadOnly());
-    QTest::keyClick(c.fssj0, Qt::Key_X);
-    QVERIFY(!c.fssj0->isReadOnly());
-    QCOMPARE(m_form->module1().keyChar, QStringLiteral("x"));
-    QCOMPARE(c.Text1->text(), QString());
-    // The box enters the key once it is editable.
-    QCOMPARE(c.fssj0->toPlainText(), QStringLiteral("x"));
-    QTest::qWait(50);
-    QCOMPARE(m_board->received(), QByteArray());
-
-    QTest::keyClick(c.fssj0, Qt::Key_Y);
-    QVERIFY(m_board->waitForReceived(1));
-    QCOMPARE(m_board->received(), QByteArray("y"));
-}
-
-void TestConsole::typedKeysEchoBack()
-{
-    startWindow();
-    unlockSendBox();
-    const Form1Controls &c = m_form->controls();
-    QTest::keyClicks(c.fssj0, QStringLiteral("abc"));
-    QVERIFY(m_board->waitForReceived(3));
-    QCOMPARE(m_board->received(), QByteArray("\x61\x62\x63"));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("abc"));
-    QCOMPARE(c.fssj0->toPlainText(), QStringLiteral("abc"));
-    QCOMPARE(c.Text1->text(), QStringLiteral("c"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("99"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("63H"));
+    FormFixture f;
+    QVERIFY(f.start());
+    QTest::keyClicks(f.c.fssj0, QStringLiteral("abc"));
+    QVERIFY(f.board().waitForReceived(3));
+    QCOMPARE(f.board().received(), QByteArray("abc"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("abc"));
+    QCOMPARE(f.c.fssj0->toPlainText(), QStringLiteral("abc"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("c 99 63H"));
 }
 
 void TestConsole::controlKeysAndTheirCodes()
 {
-    startWindow();
-    unlockSendBox();
-    const Form1Controls &c = m_form->controls();
+    FormFixture f;
+    QVERIFY(f.start());
+    QTest::keyClick(f.c.fssj0, Qt::Key_Return);
+    QVERIFY(f.board().waitForReceived(1));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("\r 13 DH"));
 
-    QTest::keyClick(c.fssj0, Qt::Key_Return);
-    QVERIFY(m_board->waitForReceived(1));
-    QCOMPARE(c.Text1->text(), QStringLiteral("\r"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("13"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("DH"));
+    QTest::keyClick(f.c.fssj0, Qt::Key_Backspace);
+    QVERIFY(f.board().waitForReceived(2));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("\b 8 8H"));
 
-    QTest::keyClick(c.fssj0, Qt::Key_Backspace);
-    QVERIFY(m_board->waitForReceived(2));
-    QCOMPARE(c.Text2->text(), QStringLiteral("8"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("8H"));
-
-    QTest::keyClick(c.fssj0, Qt::Key_Space);
-    QTest::keyClick(c.fssj0, Qt::Key_C, Qt::ControlModifier);
-    QVERIFY(m_board->waitForReceived(4));
-    QCOMPARE(c.Text2->text(), QStringLiteral("3"));
-    QCOMPARE(m_board->received(), QByteArray("\r\b \x03"));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("\r\b \x03"));
+    QTest::keyClick(f.c.fssj0, Qt::Key_Space);
+    QTest::keyClick(f.c.fssj0, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(f.board().waitForReceived(4));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("\x03 3 3H"));
+    QCOMPARE(f.board().received(), QByteArray("\r\b \x03"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("\r\b \x03"));
 }
 
 void TestConsole::chineseFromAnInputMethod()
 {
-    startWindow();
-    unlockSendBox();
-    const Form1Controls &c = m_form->controls();
-    commit(c.fssj0, QStringLiteral("中文"));
-    QVERIFY(m_board->waitForReceived(4));
-    QCOMPARE(m_board->received(), QByteArray("\xD6\xD0\xCE\xC4"));
-    QCOMPARE(c.Text1->text(), QStringLiteral("文"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("-12604"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("CEC4H"));
-    QCOMPARE(c.fssj0->toPlainText(), QStringLiteral("中文"));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("中文"));
-
-    commit(c.fssj0, QStringLiteral("中"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("-10544"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("D6D0H"));
+    FormFixture f;
+    QVERIFY(f.start());
+    f.commit(QStringLiteral("中文"));
+    QVERIFY(f.board().waitForReceived(4));
+    QCOMPARE(f.board().received(), QByteArray("\xD6\xD0\xCE\xC4"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("文 -12604 CEC4H"));
+    QCOMPARE(f.c.fssj0->toPlainText(), QStringLiteral("中文"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("中文"));
 }
 
-void TestConsole::characterOutsideTheCodePageIsNotSent()
+void TestConsole::characterOutsideTheCodePageIsShownNotSent()
 {
-    startWindow();
-    unlockSendBox();
-    const Form1Controls &c = m_form->controls();
-    commit(c.fssj0, QStringLiteral("A"));
-    commit(c.fssj0, QString::fromUtf8("😀"));
-    QCOMPARE(c.Text1->text(), QString::fromUtf8("😀"));
-    QCOMPARE(c.Text2->text(), QString());
-    QCOMPARE(c.Text3->text(), QString());
-    commit(c.fssj0, QString(QChar(0x00A0)) + QStringLiteral("B"));
-    QVERIFY(m_board->waitForReceived(2));
-    QTest::qWait(50);
-    QCOMPARE(m_board->received(), QByteArray("AB"));
-}
-
-void TestConsole::keyInTheReceiveBox()
-{
-    startWindow();
-    const Form1Controls &c = m_form->controls();
-    // While the prompt shows, a key in the receive box only unlocks the send box.
-    c.fssj1->setFocus();
-    QTest::keyClick(c.fssj1, Qt::Key_Q);
-    QVERIFY(!c.fssj0->isReadOnly());
-    QCOMPARE(c.fssj0->toPlainText(), QString());
-
-    QTest::keyClick(c.fssj1, Qt::Key_R);
-    QVERIFY(m_board->waitForReceived(1));
-    QCOMPARE(m_board->received(), QByteArray("r"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("114"));
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("r")); // the echo, not the key
-    QCOMPARE(c.fssj0->toPlainText(), QString());
+    FormFixture f;
+    QVERIFY(f.start());
+    f.commit(QStringLiteral("A"));
+    f.commit(QStringLiteral("😀"));
+    QCOMPARE(shownCodes(f.c), QStringLiteral("😀  "));
+    f.commit(QStringLiteral("B"));
+    QVERIFY(f.board().waitForReceived(2));
+    QCOMPARE(f.board().received(), QByteArray("AB"));
 }
 
 void TestConsole::clicks()
 {
-    startWindow();
-    unlockSendBox();
-    const Form1Controls &c = m_form->controls();
-    QTest::keyClicks(c.fssj0, QStringLiteral("hello"));
-    QTest::mouseClick(c.fssj0->viewport(), Qt::LeftButton);
-    QCOMPARE(c.fssj0->toPlainText(), QString());
+    FormFixture f;
+    QVERIFY(f.start());
+    QTest::keyClicks(f.c.fssj0, QStringLiteral("hello"));
+    QTest::mouseClick(f.c.fssj0->viewport(), Qt::LeftButton);
+    QCOMPARE(f.c.fssj0->toPlainText(), QString());
 
-    QTest::mouseClick(c.fssj1, Qt::LeftButton);
-    QCOMPARE(QApplication::focusWidget(), c.fssj0);
+    QTest::mouseClick(f.c.fssj1, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), f.c.fssj0);
     // A right click is no click.
-    c.fssj0->setPlainText(QStringLiteral("kept"));
-    QTest::mouseClick(c.fssj0->viewport(), Qt::RightButton);
-    QCOMPARE(c.fssj0->toPlainText(), QStringLiteral("kept"));
+    f.c.fssj0->setPlainText(QStringLiteral("kept"));
+    QTest::mouseClick(f.c.fssj0->viewport(), Qt::RightButton);
+    QCOMPARE(f.c.fssj0->toPlainText(), QStringLiteral("kept"));
 }
 
 void TestConsole::receivedTextIsKeptAsItArrives()
 {
-    startWindow();
-    const char raw[] = "one\r\ntwo\rthree\nfour\x01\x00"
-                       "five";
-    const QByteArray line(raw, sizeof raw - 1);
-    m_board->send(line);
-    ReceiveView *box = m_form->controls().fssj1;
-    QTRY_COMPARE(box->text(), QString::fromLatin1(line));
+    FormFixture f;
+    QVERIFY(f.start(FormFixture::Loaded));
+    const QByteArray line("one\r\ntwo\rthree\nfour\x01\x00five", 24);
+    QVERIFY(f.board().send(line));
+    QTRY_COMPARE(f.c.fssj1->text(), QString::fromLatin1(line));
     // CR LF starts one new line; lone CR and LF start one each.
-    QCOMPARE(box->visualLineCount(), 4);
-}
-
-void TestConsole::doubleByteCharacterSplitAcrossReads()
-{
-    startWindow();
-    ReceiveView *box = m_form->controls().fssj1;
-    m_board->send("A\xD6");
-    QTRY_COMPARE(box->text(), QStringLiteral("A"));
-    QTest::qWait(50);
-    m_board->send("\xD0"
-                  "B");
-    QTRY_COMPARE(box->text(), QStringLiteral("A中B"));
-}
-
-void TestConsole::burstGivesOneNotificationPerCharacter()
-{
-    startWindow();
-    QSignalSpy notified(m_form->controls().MSComm1, &MSComm::OnComm);
-    QVERIFY(notified.isValid());
-    m_board->send("xyz");
-    QTRY_COMPARE(m_form->controls().fssj1->text(), QStringLiteral("xyz"));
-    QCOMPARE(notified.count(), 3);
+    QCOMPARE(f.c.fssj1->visualLineCount(), 4);
 }
 
 void TestConsole::clearingEmptiesBothBoxes()
 {
-    startWindow();
-    const Form1Controls &c = m_form->controls();
-    m_board->send("before");
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("before"));
-    c.Command2->setFocus();
-    QTest::mouseClick(c.Command2, Qt::LeftButton);
-    QCOMPARE(c.fssj0->toPlainText(), QString());
-    QCOMPARE(c.fssj1->text(), QString());
-    QCOMPARE(QApplication::focusWidget(), c.fssj0);
+    FormFixture f;
+    QVERIFY(f.start(FormFixture::Shown));
+    QVERIFY(f.board().send("before"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("before"));
+    f.c.Command2->setFocus();
+    QTest::mouseClick(f.c.Command2, Qt::LeftButton);
+    QCOMPARE(f.c.fssj0->toPlainText(), QString());
+    QCOMPARE(f.c.fssj1->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), f.c.fssj0);
     // The prompt's lock stays: the next key only unlocks the empty box.
-    QVERIFY(c.fssj0->isReadOnly());
+    QVERIFY(f.c.fssj0->isReadOnly());
 
-    m_board->send("after");
-    QTRY_COMPARE(c.fssj1->text(), QStringLiteral("after"));
+    QVERIFY(f.board().send("after"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("after"));
 }
 
-void TestConsole::keysWithNoPortOpen()
+void TestConsole::relayPressesAlternateBetweenKAndG()
 {
-    m_form = std::make_unique<Form1>(ptyLocator({}));
-    m_form->showCentred(); // without the start-up opening: no port, no warning
-    const Form1Controls &c = m_form->controls();
-    QVERIFY(!c.MSComm1->PortOpen());
-    QTest::mouseClick(c.fssj0->viewport(), Qt::LeftButton);
-    QTest::keyClicks(c.fssj0, QStringLiteral("A"));
-    QCOMPARE(c.Text1->text(), QStringLiteral("A"));
-    QCOMPARE(c.Text2->text(), QStringLiteral("65"));
-    QCOMPARE(c.Text3->text(), QStringLiteral("41H"));
-    QCOMPARE(c.fssj0->toPlainText(), QStringLiteral("A"));
+    FormFixture f;
+    QVERIFY(f.start(FormFixture::Shown));
+    QCOMPARE(shownLamps(f.c), QStringLiteral("RGM"));
+
+    QTest::mouseClick(f.c.Command1, Qt::LeftButton);
+    QVERIFY(f.board().waitForReceived(1));
+    QCOMPARE(f.state.relayState, true);
+    QCOMPARE(shownLamps(f.c), QStringLiteral("R--"));
+    QCOMPARE(QApplication::focusWidget(), f.c.fssj0);
+
+    QTest::mouseClick(f.c.Command1, Qt::LeftButton);
+    QVERIFY(f.board().waitForReceived(2));
+    QCOMPARE(f.state.relayState, false);
+    QCOMPARE(shownLamps(f.c), QStringLiteral("-G-"));
+
+    QTest::mouseClick(f.c.Command1, Qt::LeftButton);
+    QVERIFY(f.board().waitForReceived(3));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("KGK"));
+    QCOMPARE(f.board().received(), QByteArray("KGK"));
+    QCOMPARE(shownLamps(f.c), QStringLiteral("R--"));
+    // The press moved the focus but did not unlock the send box.
+    QVERIFY(f.c.fssj0->isReadOnly());
 }
 
 QTEST_MAIN(TestConsole)

@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +22,11 @@ QString shownLamps(const Form1Controls &form)
     shown += form.LEDG->isVisibleTo(form.Form1) ? QLatin1Char('G') : QLatin1Char('-');
     shown += form.LEDM2->isVisibleTo(form.Form1) ? QLatin1Char('M') : QLatin1Char('-');
     return shown;
+}
+
+QString shownCodes(const Form1Controls &form)
+{
+    return form.Text1->text() + u' ' + form.Text2->text() + u' ' + form.Text3->text();
 }
 
 bool showAndActivate(Form1 &form)
@@ -53,9 +59,13 @@ void idleFor(int ms)
     loop.exec();
 }
 
-double cpuWhileIdle(int ms)
+bool idlesWithoutBusyLoop(int ms)
 {
     const double before = processCpuSeconds();
     idleFor(ms);
-    return processCpuSeconds() - before;
+    const double used = processCpuSeconds() - before;
+    if (used < 0.25 * ms / 1000)
+        return true;
+    qWarning("%.0f ms of CPU in %d ms of idling", used * 1000, ms);
+    return false;
 }

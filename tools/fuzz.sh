@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Fuzzes the receive path (fuzz/receive_fuzz.cpp) for a short while: builds
-# the libFuzzer target with clang, ASan and UBSan in build-fuzz/, replays the
-# inputs that once failed (fuzz/regressions/), then fuzzes for FUZZ_SECONDS
-# (30 by default) from a copy of the seed corpus. Exits non-zero on a crash,
-# a leak, a hang, running out of memory or a broken rule.
-# A failing input is left in build-fuzz/artifacts/; once mended, copy it to
-# fuzz/regressions/ so that this script and tests/test_faults_bytes replay it.
+# The libFuzzer target for the receive path (fuzz/receive_fuzz.cpp), built
+# with clang, ASan and UBSan in build-fuzz/.
+#
+#   tools/fuzz.sh replay   runs every input of fuzz/corpus/ and
+#                          fuzz/regressions/ once: deterministic, what
+#                          ./test.sh does
+#   tools/fuzz.sh          replays them, then fuzzes for FUZZ_SECONDS (30 by
+#                          default) from a copy of the seed corpus
+#
+# Exits non-zero on a crash, a leak, a hang, running out of memory or a
+# broken rule. A failing input is left in build-fuzz/artifacts/; once mended,
+# copy it to fuzz/regressions/ so that the replay and tests/test_faults run it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,11 +29,10 @@ fuzzer="$build/fuzz/receive_fuzz"
 limits=(-timeout=10 -rss_limit_mb=2048 -max_len=4096)
 
 shopt -s nullglob
-regressions=(fuzz/regressions/*)
-if [ ${#regressions[@]} -gt 0 ]; then
-    echo "replaying ${#regressions[@]} inputs from fuzz/regressions"
-    "$fuzzer" "${limits[@]}" "${regressions[@]}"
-fi
+inputs=(fuzz/corpus/* fuzz/regressions/*)
+echo "replaying ${#inputs[@]} inputs from fuzz/corpus and fuzz/regressions"
+"$fuzzer" "${limits[@]}" "${inputs[@]}"
+[ "${1:-}" = replay ] && exit 0
 
 corpus="$build/corpus"
 mkdir -p "$corpus" "$build/artifacts"
