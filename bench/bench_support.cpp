@@ -95,6 +95,29 @@ const char *verdict(bool pass)
     return pass ? "PASS" : "FAIL";
 }
 
+LoopTicker::LoopTicker(int tickMs, std::function<void(qint64)> onTick)
+    : m_tickMs(tickMs)
+{
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(tickMs);
+    QObject::connect(&m_timer, &QTimer::timeout, [this, onTick = std::move(onTick)] {
+        const qint64 now = monotonicNs();
+        const qint64 cpuNow = threadCpuNs();
+        if (m_lastNs > 0) {
+            m_worstGapNs = qMax(m_worstGapNs, now - m_lastNs);
+            m_worstBusyNs = qMax(m_worstBusyNs, cpuNow - m_lastCpuNs);
+        }
+        m_lastNs = now;
+        m_lastCpuNs = cpuNow;
+        onTick(now);
+    });
+}
+
+double LoopTicker::worstStallMs() const
+{
+    return double(m_worstGapNs - qint64(m_tickMs) * 1000000) / 1e6;
+}
+
 QList<QByteArray> runSelf(const QStringList &arguments)
 {
     QProcess child;

@@ -8,8 +8,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -35,6 +37,26 @@ const char *verdict(bool pass); // "PASS" or "FAIL"
 // its own, so that its peak memory and its clocks are its own) and returns
 // the words it printed; empty when it failed.
 QList<QByteArray> runSelf(const QStringList &arguments);
+
+// Ticks every tickMs on the calling thread's event loop and keeps how late
+// the worst tick came (the longest the loop was kept from it) and the most
+// processor time the thread used between two ticks; onTick runs after each.
+class LoopTicker
+{
+public:
+    LoopTicker(int tickMs, std::function<void(qint64 nowNs)> onTick);
+    void start() { m_timer.start(); }
+    double worstStallMs() const;
+    double worstBusyMs() const { return double(m_worstBusyNs) / 1e6; }
+
+private:
+    QTimer m_timer;
+    int m_tickMs;
+    qint64 m_lastNs = 0;
+    qint64 m_lastCpuNs = 0;
+    qint64 m_worstGapNs = 0;
+    qint64 m_worstBusyNs = 0;
+};
 
 // Printable ASCII over and over, as an echo test sends it, with CR LF after
 // every kLineCharacters characters when lines are wanted. Two sources made

@@ -54,23 +54,8 @@ int runCase()
     QEventLoop loop;
     qint64 delivered = 0;
     QObject::connect(c.MSComm1, &MSComm::OnComm, &loop, [&] { ++delivered; });
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(kTickMs);
-    qint64 lastTickNs = 0;
-    qint64 worstGapNs = 0;
-    qint64 lastTickCpuNs = 0;
-    qint64 worstBusyNs = 0; // the GUI thread's own processor time between two ticks
     qsizetype mostWaiting = 0;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        const qint64 now = monotonicNs();
-        const qint64 cpuNow = threadCpuNs();
-        if (lastTickNs > 0) {
-            worstGapNs = qMax(worstGapNs, now - lastTickNs);
-            worstBusyNs = qMax(worstBusyNs, cpuNow - lastTickCpuNs);
-        }
-        lastTickNs = now;
-        lastTickCpuNs = cpuNow;
+    LoopTicker tick(kTickMs, [&](qint64) {
         mostWaiting = qMax<qsizetype>(mostWaiting, c.MSComm1->inBufferCount());
         if (delivered >= kTotalBytes)
             loop.quit();
@@ -90,8 +75,8 @@ int runCase()
                 qlonglong(c.fssj1->length()), int(intact), int(writer.failed()),
                 double(writer.written()) / writeNs * 1000,
                 100 * double(writer.blockedNs()) / writeNs, qlonglong(mostWaiting),
-                double(worstGapNs - kTickMs * 1000000) / 1e6,
-                double(cpuNs) / double(kTotalBytes) / 1000, double(worstBusyNs) / 1e6);
+                tick.worstStallMs(), double(cpuNs) / double(kTotalBytes) / 1000,
+                tick.worstBusyMs());
     return 0;
 }
 

@@ -42,23 +42,8 @@ int runCase()
     // The timer both measures the stalls and notices, to the millisecond,
     // when the box holds everything: nothing is added per character.
     QEventLoop loop;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(kTickMs);
-    qint64 lastTickNs = 0;
-    qint64 worstGapNs = 0;
-    qint64 lastTickCpuNs = 0;
-    qint64 worstBusyNs = 0; // the GUI thread's own processor time between two ticks
     qint64 doneNs = 0;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        const qint64 now = monotonicNs();
-        const qint64 cpuNow = threadCpuNs();
-        if (lastTickNs > 0) {
-            worstGapNs = qMax(worstGapNs, now - lastTickNs);
-            worstBusyNs = qMax(worstBusyNs, cpuNow - lastTickCpuNs);
-        }
-        lastTickNs = now;
-        lastTickCpuNs = cpuNow;
+    LoopTicker tick(kTickMs, [&](qint64 now) {
         if (c.fssj1->length() >= total) {
             doneNs = now;
             loop.quit();
@@ -77,9 +62,8 @@ int runCase()
                         && c.fssj1->text() == QString::fromLatin1(TextSource(true).next(total));
     const double wallNs = double(qMax(doneNs, writer.endNs()) - writer.startNs());
     std::printf("%f %f %f %f %d\n", 100 * double(cpuNs) / wallNs,
-                double(qMax<qint64>(0, doneNs - writer.endNs())) / 1e6,
-                double(worstGapNs - kTickMs * 1000000) / 1e6, double(worstBusyNs) / 1e6,
-                int(intact));
+                double(qMax<qint64>(0, doneNs - writer.endNs())) / 1e6, tick.worstStallMs(),
+                tick.worstBusyMs(), int(intact));
     return 0;
 }
 
