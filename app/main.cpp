@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     QApplication::setFont(form1Font());
     // Lets the desktop match the window to the installed menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.rs232test"));
-    Form1 form;
+    Form1 form(systemPortLocator());
     const OrderlyExit orderlyExit(&form, form.controls().MSComm1);
     form.load();
     if (orderlyExit.requested())

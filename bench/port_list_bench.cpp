@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Windows"));
     QApplication::setFont(form1Font());
-    Form1 form;
+    Form1 form(systemPortLocator());
     form.showCentred();
     PortList *list = form.controls().comdk;
 

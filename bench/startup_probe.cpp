@@ -63,7 +63,7 @@ int main(int argc, char *argv[])
     std::printf("main %lld\n", monotonicNs());
     ProbeApplication app(argc, argv);
     QApplication::setFont(form1Font());
-    Form1 form;
+    Form1 form(systemPortLocator());
     form.load();
     form.showCentred();
     return app.exec();

@@ -35,7 +35,7 @@ public:
     // near it.
     static constexpr qsizetype kMaxWaitingCharacters = 64 * 1024;
 
-    explicit MSComm(PortLocator locator = systemPortLocator(), QObject *parent = nullptr);
+    explicit MSComm(PortLocator locator, QObject *parent = nullptr);
     ~MSComm() override;
 
     // The device that COMn stands for ("" when there is none).

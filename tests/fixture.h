@@ -32,7 +32,7 @@ QString failedStatus(int port);
 QString lostStatus(int port);
 
 // Form1 with an echoing PtyBoard on each of the given COM ports (COM1 by
-// default; {} for none), every other port without a device, and the modal
+// default; QList<int> {} for none), every other port without a device, and the modal
 // boxes it shows answered and recorded. Built, not yet loaded:
 //     FormFixture f;
 //     QVERIFY(f.start());              // load, show, activate, unlock
@@ -61,6 +61,9 @@ public:
     // A fresh board for COMn, replacing (and hanging up) any it had, as when
     // a device comes back under another name.
     PtyBoard &addBoard(int port);
+    // Points COMn at a device of the test's choosing: another port's board,
+    // or a path with nothing there.
+    void setDevice(int port, const QString &device) { m_devices->insert(port, device); }
 
     // Clicks the send box, as the user does to clear the prompt; false if it
     // did not become editable with the focus.

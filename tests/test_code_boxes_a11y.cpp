@@ -2,29 +2,17 @@
 // control names, the lit lamp, and the receive box's text. Run on a real X
 // server (Xvfb), where Qt's accessibility is there to switch on, at scale 1,
 // 1.5 and 2 (QT_SCALE_FACTOR).
-#include "app/main_window.h"
-#include "controls/picture_box.h"
-#include "controls/port_list.h"
-#include "controls/receive_view.h"
-#include "test_helpers.h"
+#include "fixture.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 
 #include <memory>
 
 namespace {
-
-PortLocator noPorts()
-{
-    return [](int) { return QString(); };
-}
 
 QAccessibleInterface *accessible(QObject *object)
 {
@@ -67,19 +55,19 @@ private slots:
     void arrivalsAreAnnouncedOncePerPass();
 
 private:
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<FormFixture> m_f; // no boards: nothing here talks to a port
 };
 
 void TestCodeBoxesA11y::init()
 {
-    m_form = std::make_unique<Form1>(noPorts());
-    m_form->showCentred();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_f = std::make_unique<FormFixture>(QList<int> {});
+    m_f->form.showCentred();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_f->form));
 }
 
 void TestCodeBoxesA11y::cleanup()
 {
-    m_form.reset();
+    m_f.reset();
 }
 
 void TestCodeBoxesA11y::widestCodesShowWholeAndCentred_data()
@@ -108,7 +96,7 @@ void TestCodeBoxesA11y::widestCodesShowWholeAndCentred()
 {
     QFETCH(QString, box);
     QFETCH(QString, text);
-    auto *edit = m_form->findChild<QLineEdit *>(box);
+    auto *edit = m_f->form.findChild<QLineEdit *>(box);
     QVERIFY(edit);
     QCOMPARE(edit->size(), QSize(41, 18));
     edit->setText(text);
@@ -151,7 +139,7 @@ void TestCodeBoxesA11y::widestCodesShowWholeAndCentred()
 
 void TestCodeBoxesA11y::controlsAreNamedAfterTheirCaptions()
 {
-    const Form1Controls &c = m_form->controls();
+    const Form1Controls &c = m_f->c;
     const QList<std::pair<QWidget *, QString>> expected {
         {c.Text1, "PC按键"},     {c.Text2, "10进制"},           {c.Text3, "16进制"},
         {c.zttext, "状态"},      {c.comdk, "串口选择"},         {c.fssj0, "PC发送数据窗"},
@@ -171,7 +159,7 @@ void TestCodeBoxesA11y::controlsAreNamedAfterTheirCaptions()
 
 void TestCodeBoxesA11y::lampsSayWhichIsLit()
 {
-    const Form1Controls &c = m_form->controls();
+    const Form1Controls &c = m_f->c;
     QCOMPARE(shownLamps(c), QStringLiteral("RGM")); // as built: green in front
     for (PictureBox *lamp : {c.LEDG, c.LEDR, c.LEDM2})
         QCOMPARE(accessible(lamp)->text(QAccessible::Name), QStringLiteral("指示灯：绿灯亮"));
@@ -186,7 +174,7 @@ void TestCodeBoxesA11y::lampsSayWhichIsLit()
 
 void TestCodeBoxesA11y::receiveBoxReadsAsText()
 {
-    ReceiveView *view = m_form->controls().fssj1;
+    ReceiveView *view = m_f->c.fssj1;
     view->setText(QStringLiteral("中文 echo\r\nline two"));
     QAccessibleInterface *iface = accessible(view);
     QVERIFY(iface);
@@ -221,7 +209,7 @@ void TestCodeBoxesA11y::receiveBoxReadsAsText()
 
 void TestCodeBoxesA11y::arrivalsAreAnnouncedOncePerPass()
 {
-    ReceiveView *view = m_form->controls().fssj1;
+    ReceiveView *view = m_f->c.fssj1;
     QList<QAccessibleEvent *> events;
     s_events = &events;
     QAccessible::installUpdateHandler(keepTextEvents);

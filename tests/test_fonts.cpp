@@ -1,14 +1,12 @@
 // The window's font: Simplified Chinese faces first, Chinese drawn in their
 // forms whatever the locale, and the port names whole in the port list. Run
 // also with WenQuanYi hidden (FONTCONFIG_FILE=fonts_without_wqy.conf).
-#include "app/main_window.h"
-#include "controls/port_list.h"
+#include "fixture.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 #include <QGlyphRun>
 #include <QImage>
-#include <QLineEdit>
 #include <QRawFont>
 #include <QTest>
 #include <QTextLayout>
@@ -89,12 +87,12 @@ void TestFonts::chineseIsDrawnInSimplifiedForms()
 
 void TestFonts::portNamesAreNeverClipped()
 {
-    Form1 form([](int) { return QString(); });
-    PortList *comdk = form.controls().comdk;
+    FormFixture f(QList<int> {});
+    PortList *comdk = f.c.comdk;
     QCOMPARE(comdk->width(), 57);
     QLineEdit *field = comdk->lineEdit();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    f.form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f.form));
     for (int n = 1; n <= 8; ++n) {
         const QString name = QStringLiteral("COM%1").arg(n);
         comdk->setEditText(name);

@@ -1,27 +1,17 @@
 // The port list's tooltips (one survey of the system per drop-down) and the
 // reason for a failed or lost port in the status box's tooltip, while the
 // status line and the warning stay as they are.
-#include "app/main_window.h"
-#include "controls/port_list.h"
-#include "modal_box_closer.h"
-#include "pty_board.h"
+#include "fixture.h"
 #include "serial/comm_error.h"
 #include "serial/port_failure.h"
-#include "serial/serial_port.h"
-#include "test_helpers.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QTest>
 
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-const QString kWarning =
-    QStringLiteral("RS232串口无法打开！可能该串口被其它程序占用或该串口无效，请重新设置通信端口。");
 
 // The status line, the warnings and the tooltip after choosing COM(index + 1).
 struct Outcome
@@ -31,12 +21,12 @@ struct Outcome
     QString reason;
 };
 
-Outcome chooseAndSee(Form1 &form, int index)
+Outcome chooseAndSee(FormFixture &f, int index)
 {
-    ModalBoxCloser boxes(&form);
-    choose(form.controls().comdk, index);
-    Outcome outcome {form.controls().zttext->text(), {}, form.controls().zttext->toolTip()};
-    for (const SeenBox &box : boxes.seen())
+    const qsizetype earlier = f.boxes.seen().size();
+    choose(f.c.comdk, index);
+    Outcome outcome {f.c.zttext->text(), {}, f.c.zttext->toolTip()};
+    for (const SeenBox &box : f.boxes.seen().mid(earlier))
         outcome.warnings.append(box.text);
     return outcome;
 }
@@ -67,6 +57,7 @@ void TestPortReasons::itemTooltipsComeFromOneSurvey()
         ++surveys;
         return QList<SerialDevice> {{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, {}}, adapter};
     });
+    // Hand-written: the fixture's locator is a table of boards, not a survey to count.
     Form1 form(locator);
     form.showCentred();
     PortList *list = form.controls().comdk;
@@ -87,25 +78,26 @@ void TestPortReasons::itemTooltipsComeFromOneSurvey()
 
 void TestPortReasons::failureReasons()
 {
-    PtyBoard com1;
+    FormFixture f;
+    const PtyBoard &com1 = f.board();
     const QString missing = QStringLiteral("/dev/rs232test-unplugged");
-    Form1 form(ptyLocator({{1, com1.slavePath()}, {2, com1.slavePath()}, {4, missing}}));
-    form.showCentred();
-    const Form1Controls &c = form.controls();
+    f.setDevice(2, com1.slavePath());
+    f.setDevice(4, missing);
+    f.form.showCentred();
 
-    Outcome none = chooseAndSee(form, 2);
-    QCOMPARE(none.status, QStringLiteral("串口COM3打开失败！"));
-    QCOMPARE(none.warnings, QStringList {kWarning});
+    Outcome none = chooseAndSee(f, 2);
+    QCOMPARE(none.status, failedStatus(3));
+    QCOMPARE(none.warnings, QStringList {kWarningText});
     QCOMPARE(none.reason, QStringLiteral("COM3没有对应的串口设备。"));
 
-    Outcome unplugged = chooseAndSee(form, 3);
-    QCOMPARE(unplugged.status, QStringLiteral("串口COM4打开失败！"));
+    Outcome unplugged = chooseAndSee(f, 3);
+    QCOMPARE(unplugged.status, failedStatus(4));
     QCOMPARE(unplugged.reason, QStringLiteral("设备%1不存在，可能已被拔出。").arg(missing));
 
     // COM2 is the device COM1 is, held by the window's own COM1: the lock
     // file names this process.
-    const Outcome opened = chooseAndSee(form, 0);
-    QCOMPARE(opened.status, QStringLiteral("串口COM1打开成功！ 波特率：9600bps"));
+    const Outcome opened = chooseAndSee(f, 0);
+    QCOMPARE(opened.status, openedStatus(1));
     QCOMPARE(opened.reason, QString());
     MSComm other(ptyLocator({{1, com1.slavePath()}}));
     try {
@@ -116,11 +108,11 @@ void TestPortReasons::failureReasons()
         QCOMPARE(error.device(), com1.slavePath());
         QCOMPARE(error.holderPid(), QCoreApplication::applicationPid());
     }
-    c.MSComm1->setPortOpen(false);
+    f.c.MSComm1->setPortOpen(false);
     other.setPortOpen(true);
-    Outcome inUse = chooseAndSee(form, 1);
-    QCOMPARE(inUse.status, QStringLiteral("串口COM2打开失败！"));
-    QCOMPARE(inUse.warnings, QStringList {kWarning});
+    Outcome inUse = chooseAndSee(f, 1);
+    QCOMPARE(inUse.status, failedStatus(2));
+    QCOMPARE(inUse.warnings, QStringList {kWarningText});
     QVERIFY2(inUse.reason.startsWith(com1.slavePath() + QStringLiteral("正被其它程序占用")),
              qPrintable(inUse.reason));
     QVERIFY2(inUse.reason.contains(QString::number(QCoreApplication::applicationPid())),
@@ -129,9 +121,9 @@ void TestPortReasons::failureReasons()
 
 void TestPortReasons::permissionDeniedNamesTheGroupAndTheCommand()
 {
-    PtyBoard com1;
-    Form1 form(ptyLocator({{1, com1.slavePath()}}));
-    form.showCentred();
+    FormFixture f;
+    const PtyBoard &com1 = f.board();
+    f.form.showCentred();
     const QByteArray slave = QFile::encodeName(com1.slavePath());
     // A device of another user's (root's, mode 0600) opened by nobody; a user
     // who is not root closes their own pseudo-terminal to themselves.
@@ -139,11 +131,11 @@ void TestPortReasons::permissionDeniedNamesTheGroupAndTheCommand()
     QCOMPARE(::chmod(slave.constData(), root ? 0600 : 0), 0);
     if (root)
         QCOMPARE(::seteuid(65534), 0);
-    const Outcome denied = chooseAndSee(form, 0);
+    const Outcome denied = chooseAndSee(f, 0);
     if (root)
         QCOMPARE(::seteuid(0), 0);
-    QCOMPARE(denied.status, QStringLiteral("串口COM1打开失败！"));
-    QCOMPARE(denied.warnings, QStringList {kWarning});
+    QCOMPARE(denied.status, failedStatus(1));
+    QCOMPARE(denied.warnings, QStringList {kWarningText});
     QVERIFY2(denied.reason.contains(com1.slavePath()), qPrintable(denied.reason));
     QVERIFY2(denied.reason.contains(QStringLiteral("没有打开")), qPrintable(denied.reason));
     QVERIFY2(denied.reason.contains(QStringLiteral("dialout组")), qPrintable(denied.reason));
@@ -153,20 +145,17 @@ void TestPortReasons::permissionDeniedNamesTheGroupAndTheCommand()
 
 void TestPortReasons::lostLineReason()
 {
-    auto com1 = std::make_unique<PtyBoard>();
-    const QString device = com1->slavePath();
-    Form1 form(ptyLocator({{1, device}}));
-    ModalBoxCloser boxes(&form);
-    form.load();
-    form.showCentred();
-    const Form1Controls &c = form.controls();
-    QCOMPARE(c.zttext->toolTip(), QString());
-    com1->hangUp();
-    QTRY_COMPARE(c.zttext->text(), QStringLiteral("串口COM1已断开！"));
+    FormFixture f;
+    const QString device = f.board().slavePath();
+    QVERIFY(f.start(FormFixture::Loaded));
+    f.form.showCentred();
+    QCOMPARE(f.c.zttext->toolTip(), QString());
+    f.board().hangUp();
+    QTRY_COMPARE(f.c.zttext->text(), lostStatus(1));
     // A pseudo-terminal's node goes with its master, as an adapter's does
     // when it is unplugged.
-    QCOMPARE(c.zttext->toolTip(), QStringLiteral("设备%1不存在，可能已被拔出。").arg(device));
-    QVERIFY(boxes.seen().isEmpty());
+    QCOMPARE(f.c.zttext->toolTip(), QStringLiteral("设备%1不存在，可能已被拔出。").arg(device));
+    QVERIFY(f.boxes.seen().isEmpty());
     // A device still there was hung up.
     const CommError hungUp = lostLine(1, QStringLiteral("/dev/null"));
     QCOMPARE(hungUp.reason(), CommError::Reason::HungUp);

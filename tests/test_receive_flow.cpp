@@ -2,17 +2,9 @@
 // delivered in batches with other events between them, a reader that falls
 // behind holding the sender back, and the loss notice of a port that has been
 // replaced; Form1 and MSComm over pseudo-terminals.
-#include "app/main_window.h"
-#include "controls/port_list.h"
-#include "controls/receive_view.h"
-#include "modal_box_closer.h"
-#include "pty_board.h"
-#include "serial/serial_port.h"
-#include "test_helpers.h"
+#include "fixture.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
 
 namespace {
@@ -71,28 +63,26 @@ private slots:
 
 void TestReceiveFlow::burstInOrderWithAKeyPressHandledMeanwhile()
 {
-    PtyBoard board;
-    board.setEcho(false);
-    Form1 form(ptyLocator({{1, board.slavePath()}}));
-    form.load();
-    QVERIFY(showAndActivate(form));
-    const Form1Controls &c = form.controls();
+    FormFixture f;
+    f.board().setEcho(false);
+    QVERIFY(f.start(FormFixture::Shown));
+    const Form1Controls &c = f.c;
 
     // A key pressed at the first character of the burst; noted at the first
     // notification after the keyboard handler has run.
     const QByteArray burst = numberedLines(60000);
     qsizetype shownWhenKeyHandled = -1;
     bool keyPressed = false;
-    connect(c.MSComm1, &MSComm::OnComm, &board, [&] {
+    connect(c.MSComm1, &MSComm::OnComm, &f.board(), [&] {
         if (!keyPressed) {
             keyPressed = true;
             QCoreApplication::postEvent(
                 c.fssj0, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-        } else if (shownWhenKeyHandled < 0 && form.module1().keyChar == u"a") {
+        } else if (shownWhenKeyHandled < 0 && f.state.keyChar == u"a") {
             shownWhenKeyHandled = c.fssj1->length();
         }
     });
-    QVERIFY(board.send(burst, 60000));
+    QVERIFY(f.board().send(burst, 60000));
     QVERIFY(spinEventLoopUntil([&] { return c.fssj1->length() >= burst.size(); }, 60000));
     QVERIFY2(shownWhenKeyHandled > 0 && shownWhenKeyHandled < burst.size(),
              qPrintable(QString::number(shownWhenKeyHandled)));
@@ -110,37 +100,37 @@ void TestReceiveFlow::readerBehindHoldsTheSenderBack()
 {
     QFETCH(bool, hangUp);
 
-    PtyBoard board;
-    board.setEcho(false);
-    MSComm comm(ptyLocator({{1, board.slavePath()}}));
+    Line line;
+    line.board.setEcho(false);
     int lost = 0;
-    connect(&comm, &MSComm::portLost, this, [&] { ++lost; });
-    comm.setInputLen(0);
-    comm.setPortOpen(true); // RThreshold 0: no notifications, nothing read
-    QVERIFY(comm.PortOpen());
+    connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });
+    line.comm.setInputLen(0);
+    line.comm.setPortOpen(true); // RThreshold 0: no notifications, nothing read
+    QVERIFY(line.comm.PortOpen());
 
     // Far more than the system and the control hold together: the board
     // cannot put it all on the line while nobody reads.
     const QByteArray bytes = numberedLines(2 * 1024 * 1024);
-    QVERIFY(!board.send(bytes, 1000));
-    QVERIFY(board.pendingForProgram() > 0);
-    QVERIFY(comm.inBufferCount() >= MSComm::kMaxWaitingCharacters);
-    QVERIFY(comm.inBufferCount() <= 2 * MSComm::kMaxWaitingCharacters);
+    QVERIFY(!line.board.send(bytes, 1000));
+    QVERIFY(line.board.pendingForProgram() > 0);
+    QVERIFY(line.comm.inBufferCount() >= MSComm::kMaxWaitingCharacters);
+    QVERIFY(line.comm.inBufferCount() <= 2 * MSComm::kMaxWaitingCharacters);
     if (hangUp)
-        board.hangUp();
+        line.board.hangUp();
 
     // Reading lets the rest through, every byte in order; a line that went
     // away meanwhile is noticed once reading resumes, what it gave kept.
     QByteArray received;
     while (received.size() < bytes.size()) {
-        const QString part = comm.Input();
+        const QString part = line.comm.Input();
         received += part.toLatin1();
-        if (part.isEmpty() && !spinEventLoopUntil([&] { return comm.inBufferCount() > 0; }, 1000))
+        if (part.isEmpty()
+            && !spinEventLoopUntil([&] { return line.comm.inBufferCount() > 0; }, 1000))
             break;
     }
     QVERIFY(bytes.startsWith(received));
     QCOMPARE(received.size() == bytes.size(), !hangUp);
-    QCOMPARE(comm.PortOpen(), !hangUp);
+    QCOMPARE(line.comm.PortOpen(), !hangUp);
     QCOMPARE(lost, int(hangUp));
 }
 
@@ -150,11 +140,10 @@ void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing_data()
     QTest::addColumn<int>("chosen");
     QTest::addColumn<QString>("status");
     QTest::newRow("hang-up noticed, then COM2 chosen in the same pass")
-        << true << 1 << QStringLiteral("串口COM2打开成功！ 波特率：9600bps");
+        << true << 1 << openedStatus(2);
     QTest::newRow("hang-up noticed, then a missing COM3 chosen in the same pass")
-        << true << 2 << QStringLiteral("串口COM3打开失败！");
-    QTest::newRow("COM2 chosen before the hang-up is noticed")
-        << false << 1 << QStringLiteral("串口COM2打开成功！ 波特率：9600bps");
+        << true << 2 << failedStatus(3);
+    QTest::newRow("COM2 chosen before the hang-up is noticed") << false << 1 << openedStatus(2);
 }
 
 void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing()
@@ -163,17 +152,14 @@ void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing()
     QFETCH(int, chosen);
     QFETCH(QString, status);
 
-    PtyBoard com1;
-    PtyBoard com2;
-    Form1 form(ptyLocator({{1, com1.slavePath()}, {2, com2.slavePath()}}));
-    ModalBoxCloser boxes(&form);
-    form.load();
-    form.showCentred();
-    const Form1Controls &c = form.controls();
+    FormFixture f({1, 2});
+    QVERIFY(f.start(FormFixture::Loaded));
+    f.form.showCentred();
+    const Form1Controls &c = f.c;
     QVERIFY(c.MSComm1->PortOpen());
 
     ChoiceBeforeNotice choice(c.comdk, chosen);
-    com1.hangUp();
+    f.board(1).hangUp();
     if (noticedFirst) {
         c.MSComm1->installEventFilter(&choice);
         QVERIFY(spinEventLoopUntil([&] { return choice.done; }));
