@@ -2,6 +2,8 @@
 // pseudo-terminal, writer and echoing threads.
 #include "bench_support.h"
 
+#include "pty_board.h"
+
 #include "app/main_window.h"
 #include "serial/serial_port.h"
 
@@ -21,15 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool makeRaw(int fd)
-{
-    termios attributes {};
-    if (::tcgetattr(fd, &attributes) != 0)
-        return false;
-    ::cfmakeraw(&attributes);
-    return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
-}
 
 bool writeAll(int fd, const char *data, qsizetype size)
 {

@@ -15,15 +15,6 @@
 
 namespace {
 
-bool makeRaw(int fd)
-{
-    termios attributes {};
-    if (::tcgetattr(fd, &attributes) != 0)
-        return false;
-    ::cfmakeraw(&attributes);
-    return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
-}
-
 void addFlags(int fd, int fdFlags, int statusFlags)
 {
     ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | fdFlags);
@@ -196,4 +187,13 @@ void PtyBoard::writePending()
 PortLocator ptyLocator(const QMap<int, QString> &devices)
 {
     return [devices](int portNumber) { return devices.value(portNumber); };
+}
+
+bool makeRaw(int fd)
+{
+    termios attributes {};
+    if (::tcgetattr(fd, &attributes) != 0)
+        return false;
+    ::cfmakeraw(&attributes);
+    return ::tcsetattr(fd, TCSANOW, &attributes) == 0;
 }

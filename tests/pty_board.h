@@ -96,3 +96,6 @@ private:
 // {{1, board.slavePath()}}); any other number has no device, so a test can
 // never reach a real serial port.
 PortLocator ptyLocator(const QMap<int, QString> &devices);
+
+// Puts a terminal in raw mode: bytes pass unchanged, one at a time.
+bool makeRaw(int fd);
