@@ -15,16 +15,6 @@
 
 namespace {
 
-// Numbered ASCII lines, byteCount bytes in all.
-QByteArray numberedLines(qsizetype byteCount)
-{
-    QByteArray bytes;
-    for (int i = 0; bytes.size() < byteCount; ++i)
-        bytes += QByteArray::number(i).rightJustified(6, '0') + " the quick brown fox\r\n";
-    bytes.truncate(byteCount);
-    return bytes;
-}
-
 char leadByte(QRandomGenerator &random)
 {
     return char(0x81 + random.bounded(0xFE - 0x81 + 1));

@@ -69,3 +69,12 @@ bool idlesWithoutBusyLoop(int ms)
     qWarning("%.0f ms of CPU in %d ms of idling", used * 1000, ms);
     return false;
 }
+
+QByteArray numberedLines(qsizetype byteCount)
+{
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < byteCount; ++i)
+        bytes += QByteArray::number(i).rightJustified(7, '0') + " the quick brown fox\r\n";
+    bytes.truncate(byteCount);
+    return bytes;
+}

@@ -2,6 +2,7 @@
 // showing the window, choosing from the port list, and an idle event loop.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class Form1;
@@ -31,3 +32,6 @@ double processCpuSeconds();
 // of a core: a guard against busy loops only, ten times what an idle program
 // may take. bench/idle_cpu_bench measures the real figures.
 bool idlesWithoutBusyLoop(int ms = 1000);
+
+// Numbered ASCII lines ending in CR LF, byteCount bytes in all.
+QByteArray numberedLines(qsizetype byteCount);

@@ -9,16 +9,6 @@
 
 namespace {
 
-// Numbered ASCII lines, byteCount bytes in all.
-QByteArray numberedLines(qsizetype byteCount)
-{
-    QByteArray bytes;
-    for (int i = 0; bytes.size() < byteCount; ++i)
-        bytes += QByteArray::number(i).rightJustified(7, '0') + " the quick brown fox\r\n";
-    bytes.truncate(byteCount);
-    return bytes;
-}
-
 // Runs a choice from the port list when the next queued call reaches the
 // control, that is after a lost port has been noticed and before its notice
 // is delivered: both in the same event-loop pass.
