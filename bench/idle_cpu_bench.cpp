@@ -39,6 +39,8 @@ bool report(const char *what, double msPerSecond, double limit)
 
 int main(int argc, char *argv[])
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // Not the tests' FormFixture: its modal box watcher wakes every few ms.
     PtyBoard board;

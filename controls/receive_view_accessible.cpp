@@ -125,9 +125,10 @@ QAccessibleInterface *receiveViewFactory(const QString &className, QObject *obje
 }
 
 // Gathers a view's changes and announces them once per event-loop pass: the
-// characters dropped from the start, then those added at the end. Nothing is
-// gathered while no screen reader listens.
-class TextAnnouncer : public QObject
+// characters dropped from the start, then those added at the end. It listens
+// to the view only while a screen reader does, so that the view's appends
+// cost nothing more without one.
+class TextAnnouncer : public QObject, public QAccessible::ActivationObserver
 {
 public:
     explicit TextAnnouncer(ReceiveView *view)
@@ -135,17 +136,23 @@ public:
         , m_view(view)
         , m_announced(view->length())
     {
-        connect(view, &ReceiveView::textChanged, this, &TextAnnouncer::changed);
+        QAccessible::installActivationObserver(this);
+        accessibilityActiveChanged(QAccessible::isActive());
+    }
+    ~TextAnnouncer() override { QAccessible::removeActivationObserver(this); }
+
+    void accessibilityActiveChanged(bool active) override
+    {
+        disconnect(m_listening);
+        m_announced = m_view->length();
+        m_removed = m_appended = 0;
+        if (active)
+            m_listening = connect(m_view, &ReceiveView::textChanged, this, &TextAnnouncer::changed);
     }
 
 private:
     void changed(qsizetype removedFromFront, qsizetype appended)
     {
-        if (!QAccessible::isActive()) {
-            m_announced = m_view->length();
-            m_removed = m_appended = 0;
-            return;
-        }
         const qsizetype fromAnnounced = qMin(removedFromFront, m_announced - m_removed);
         m_removed += fromAnnounced;
         m_appended = qMax<qsizetype>(0, m_appended - (removedFromFront - fromAnnounced));
@@ -181,6 +188,7 @@ private:
     qsizetype m_removed = 0; // of those, dropped since
     qsizetype m_appended = 0; // added since, not yet announced
     bool m_scheduled = false;
+    QMetaObject::Connection m_listening;
 };
 
 } // namespace
