@@ -10,8 +10,12 @@
 //   fssj KeyPress and Click                   -> console/keyboard_send
 //   MSComm1's OnComm, Command2's Click        -> console/receive_display
 //   Command1's Click                          -> relay/relay_switch
-// The program-wide variables live in the Module1 object the window owns
-// (app/module1.h).
+// Input-method text the user never confirmed is dropped by the key/click
+// filter (controls/text_box_events) before it becomes a KeyPress. The window
+// keeps its size (a maximized state is undone) and is centred with its frame
+// (app/window_placement); SIGTERM, SIGINT and SIGHUP close it like the close
+// button (app/signal_exit). The program-wide variables live in the Module1
+// object the window owns (app/module1.h).
 #pragma once
 
 #include "app/form1_controls.h"
