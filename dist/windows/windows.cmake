@@ -12,16 +12,12 @@ endforeach()
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 
-# The C++ runtime of the cross compiler in use (the POSIX-threads flavour).
-foreach(runtime_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime_dll}
-                    OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    if(NOT IS_ABSOLUTE "${runtime_path}" OR NOT EXISTS "${runtime_path}")
-        message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${runtime_dll} is")
-    endif()
-    file(REAL_PATH "${runtime_path}" runtime_path)
-    install(FILES ${runtime_path} DESTINATION .)
-endforeach()
+# The C++ runtime of the cross compiler in use (tools/windows/mingw-toolchain.cmake).
+if(NOT RS232_MINGW_RUNTIME_DLLS)
+    message(FATAL_ERROR "Build for Windows with tools/windows/mingw-toolchain.cmake "
+                        "(tools/windows/build.sh does)")
+endif()
+install(FILES ${RS232_MINGW_RUNTIME_DLLS} DESTINATION .)
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION .)
