@@ -1,7 +1,7 @@
 // MSComm over real pseudo-terminals with PtyBoard playing the board: opening,
 // locking, settings and sending; OnComm delivery, decoding, clearing and
 // losing the line.
-#include "fixture.h"
+#include "line_fixture.h"
 #include "serial/comm_error.h"
 
 #include <QProcess>
@@ -55,7 +55,7 @@ private slots:
 // while open.
 void TestSerial::openAndClose()
 {
-    Line line;
+    LineFixture line;
     line.comm.setSettings("9600,N,8,1");
     QCOMPARE(line.comm.deviceName(1), line.board.slavePath());
     QVERIFY(!line.comm.PortOpen());
@@ -186,7 +186,7 @@ void TestSerial::settingsReachTheDevice()
     QFETCH(int, speed);
     QFETCH(bool, twoStopBits);
 
-    Line line;
+    LineFixture line;
     line.comm.setSettings(settings);
     QCOMPARE(line.comm.settings(), settings);
     QVERIFY(line.open());
@@ -217,7 +217,7 @@ void TestSerial::rejectsInvalidValues()
 
 void TestSerial::noNotificationInsideAnother()
 {
-    Line line;
+    LineFixture line;
     int depth = 0;
     int deepest = 0;
     QString inputs;
@@ -242,7 +242,7 @@ void TestSerial::noNotificationInsideAnother()
 
 void TestSerial::clearingDiscardsQueueAndOwedNotifications()
 {
-    Line line;
+    LineFixture line;
     int notifications = 0;
     connect(&line.comm, &MSComm::OnComm, this, [&] {
         if (++notifications == 1)
@@ -265,7 +265,7 @@ void TestSerial::clearingDiscardsQueueAndOwedNotifications()
 
 void TestSerial::clearingDiscardsWhatTheSystemHolds()
 {
-    Line line;
+    LineFixture line;
     int notifications = 0;
     connect(&line.comm, &MSComm::OnComm, this, [&] { ++notifications; });
     QVERIFY(line.open(0));
@@ -288,7 +288,7 @@ void TestSerial::clearingWhileBytesArriveKeepsListening()
     // event loop pass; clearing in that handler leaves the port with a stale
     // "readable" that turns into a failed read, which must not be taken for
     // a lost line nor stop reception.
-    Line line;
+    LineFixture line;
     int notifications = 0;
     int lost = 0;
     connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });
@@ -327,7 +327,7 @@ void TestSerial::hangUpClosesPortOnce()
 {
     QFETCH(bool, boardKeepsSlave);
 
-    Line line;
+    LineFixture line;
     int lost = 0;
     connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });
     QVERIFY(line.open(0));
