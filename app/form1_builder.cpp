@@ -139,9 +139,12 @@ void setFocusBehaviour(QWidget *widget, const ControlRow &row)
 // that the table lacks stops the program at start-up.
 void checkComplete(const QList<ControlRow> &table)
 {
-    // Form1Controls holds nothing but pointers, the window's among them.
-    constexpr qsizetype kMembers = sizeof(Form1Controls) / sizeof(QObject *) - 1;
-    static_assert(sizeof(Form1Controls) % sizeof(QObject *) == 0);
+    // Form1Controls holds nothing but pointers, the window's among them: the
+    // size of a pointer counts its members.
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): the pointer's size is meant
+    constexpr std::size_t kPointerBytes = sizeof(Form1Controls::Form1);
+    constexpr qsizetype kMembers = sizeof(Form1Controls) / kPointerBytes - 1;
+    static_assert(sizeof(Form1Controls) % kPointerBytes == 0);
     if (table.size() != kMembers)
         qFatal("Form1: the control table has %lld controls for %lld places",
                qlonglong(table.size()), qlonglong(kMembers));

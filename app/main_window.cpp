@@ -18,7 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-Form1::Form1(PortLocator locator, QWidget *parent)
+Form1::Form1(const PortLocator &locator, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint)

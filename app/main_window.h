@@ -35,7 +35,7 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form1(PortLocator locator, QWidget *parent = nullptr);
+    explicit Form1(const PortLocator &locator, QWidget *parent = nullptr);
 
     const Form1Controls &controls() const { return m_controls; }
     const Module1 &module1() const { return m_module1; }

@@ -18,7 +18,7 @@ build=build-fuzz
 seconds="${FUZZ_SECONDS:-30}"
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DRS232_SANITIZE=ON -DRS232_FUZZ=ON >/dev/null
+    -DRS232_SANITIZE=ON -DRS232_FUZZ=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build "$build" --target receive_fuzz -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
