@@ -43,8 +43,10 @@ private slots:
     void settingsReachTheDevice_data();
     void settingsReachTheDevice();
     void rejectsInvalidValues();
+    void openingDropsWhatCameBefore();
     void noNotificationInsideAnother();
     void clearingDiscardsQueueAndOwedNotifications();
+    void thresholdZeroInAHandlerStopsTheBatch();
     void clearingDiscardsWhatTheSystemHolds();
     void clearingWhileBytesArriveKeepsListening();
     void hangUpClosesPortOnce_data();
@@ -215,6 +217,24 @@ void TestSerial::rejectsInvalidValues()
     QVERIFY(commErrorOf([&] { comm.setInBufferCount(0); }).isEmpty());
 }
 
+// Bytes the line held while the port was closed are not taken for received
+// ones: a port starts empty, as a UART nobody had open would.
+void TestSerial::openingDropsWhatCameBefore()
+{
+    LineFixture line;
+    int notifications = 0;
+    connect(&line.comm, &MSComm::OnComm, this, [&] { ++notifications; });
+    QVERIFY(line.board.send("stale"));
+    QVERIFY(line.open(0));
+    idleFor(50);
+    QCOMPARE(notifications, 0);
+    QCOMPARE(line.comm.Input(), QString());
+
+    QVERIFY(line.board.send("fresh"));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 5; }));
+    QCOMPARE(line.comm.Input(), QStringLiteral("fresh"));
+}
+
 void TestSerial::noNotificationInsideAnother()
 {
     LineFixture line;
@@ -261,6 +281,25 @@ void TestSerial::clearingDiscardsQueueAndOwedNotifications()
     QVERIFY(line.board.send("z"));
     QVERIFY(spinEventLoopUntil([&] { return notifications >= 2; }));
     QCOMPARE(line.comm.Input(), QStringLiteral("z"));
+}
+
+// RThreshold set to 0 by a handler takes back the notifications still owed
+// for characters already received; the characters stay to be read.
+void TestSerial::thresholdZeroInAHandlerStopsTheBatch()
+{
+    LineFixture line;
+    int notifications = 0;
+    connect(&line.comm, &MSComm::OnComm, this, [&] {
+        ++notifications;
+        line.comm.setRThreshold(0);
+    });
+    QVERIFY(line.open(0));
+    QVERIFY(line.board.send("abcdef"));
+    QVERIFY(line.board.waitForPendingForProgram(6));
+    QVERIFY(spinEventLoopUntil([&] { return notifications >= 1; }));
+    idleFor(50);
+    QCOMPARE(notifications, 1);
+    QCOMPARE(line.comm.Input(), QStringLiteral("abcdef"));
 }
 
 void TestSerial::clearingDiscardsWhatTheSystemHolds()
