@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-int runProgram(PortLocator locator)
+int runProgram(const PortLocator &locator)
 {
     // The window was laid out for the classic desktop look: frames with the
     // caption on their border and sunken three-dimensional text boxes.
@@ -16,7 +16,7 @@ int runProgram(PortLocator locator)
     QApplication::setFont(form1Font());
     // Lets the desktop match the window to the installed menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.rs232test"));
-    Form1 form(std::move(locator));
+    Form1 form(locator);
     const OrderlyExit orderlyExit(&form, form.controls().MSComm1);
     form.load();
     if (orderlyExit.requested())

@@ -7,4 +7,4 @@
 #include "serial/port_locator.h"
 
 // Returns the program's exit status.
-int runProgram(PortLocator locator);
+int runProgram(const PortLocator &locator);
