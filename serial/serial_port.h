@@ -54,7 +54,9 @@ public:
     void setSettings(const QString &settings);
     QString settings() const { return m_settings; }
 
-    // Characters that must wait before OnComm is raised (0: never raised).
+    // Whether received text raises OnComm: 0 never; any other value once per
+    // received character (the program sets 1; larger values act as 1).
+    // Setting 0 also drops the notifications still owed.
     void setRThreshold(int characters);
     int rThreshold() const { return m_rThreshold; }
 
@@ -111,7 +113,6 @@ private:
     // Fires from the event loop, once per pass, while notifications are owed
     // or reading waits to resume.
     QTimer m_notificationTimer;
-    bool m_inNotification = false;
     bool m_readingPaused = false; // bytes left with the device until the backlog drains
     bool m_closing = false;
     // Counts openings and closings, so that a loss notice still in the queue

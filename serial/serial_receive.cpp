@@ -146,23 +146,22 @@ bool MSComm::drainLine()
 #endif
 }
 
+// An active timer is left alone: started again it would count as a new
+// timer, which an event loop run inside an OnComm handler may fire.
 void MSComm::scheduleNotification()
 {
-    if (m_inNotification || m_notificationsOwed <= 0 || m_notificationTimer.isActive())
+    if (m_notificationsOwed <= 0 || m_notificationTimer.isActive())
         return;
     m_notificationTimer.start();
 }
 
 // Delivers what is owed in one batch, one OnComm per character, until the
-// batch has taken its time; the rest waits for the next pass.
+// batch has taken its time; the rest waits for the next pass. Never inside
+// the handler of another OnComm: the timer stays active through the batch,
+// so bytes arriving meanwhile only add to what is owed, and Qt does not fire
+// a timer again from an event loop run inside its own timeout.
 void MSComm::deliverNotifications()
 {
-    // Reached from an event loop run inside an OnComm handler: the batch whose
-    // handler is still running goes on when it returns.
-    if (m_inNotification) {
-        m_notificationTimer.stop();
-        return;
-    }
     if (m_rThreshold <= 0)
         m_notificationsOwed = 0;
 
@@ -173,11 +172,9 @@ void MSComm::deliverNotifications()
     while (m_notificationsOwed > 0) {
         --m_notificationsOwed;
         m_commEvent = kComEvReceive;
-        m_inNotification = true;
         emit OnComm();
         if (!self)
             return; // the handler deleted the control
-        m_inNotification = false;
         // A handler that cleared the input, closed the port or set RThreshold
         // to 0 has already taken back what was owed.
         if (m_rThreshold <= 0)

@@ -90,6 +90,7 @@ program_failed() {
 step "configure (Release) in $BUILD_DIR/"
 # Installing and packaging then need only the program, not everything.
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
     >"$scratch/configure.log" || { cat "$scratch/configure.log"; fail "configure"; }
 
 step "build rs232test"
