@@ -28,7 +28,7 @@ enum class ControlKind {
     PortList, // drop-down list with an editable text field
     Frame,
     Button,
-    PictureBox, // lamp (JPEG) or drawing (vector)
+    PictureBox, // a drawing: a lamp or the computer
     Label,
 };
 
@@ -51,7 +51,7 @@ struct ControlRow
     ControlKind kind;
     QString container; // empty: the window
     int left = 0, top = 0, width = 0, height = 0; // twips
-    QString text; // caption, text, or the picture's resource path
+    QString text; // caption, text, or the name of the picture
     QColor background; // invalid: the platform's default
     QColor foreground; // text or caption colour; invalid: default
     int flags = NoFlags;

@@ -22,7 +22,7 @@ ensure_packages() {
 }
 
 # What building the program needs.
-BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev
+BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
                 fonts-wqy-microhei)
 
 # What the tests need besides: an X server and xdotool for the real-keyboard
