@@ -53,7 +53,7 @@ qsizetype decodeRun(const char *bytes, qsizetype size, char16_t *out)
     // Some pair has no character: one character at a time.
     qsizetype count = 0;
     for (qsizetype i = 0; i < size;) {
-        const int length = uchar(bytes[i]) < 0x80 ? 1 : 2;
+        const int length = isLead(uchar(bytes[i])) && i + 1 < size ? 2 : 1;
         if (MultiByteToWideChar(kCodePage, MB_ERR_INVALID_CHARS, bytes + i, length,
                                 reinterpret_cast<wchar_t *>(out + count), 1)
             != 1)
