@@ -19,8 +19,12 @@ echo "== install and package"
 tools/check_package.sh
 
 echo "== build (ASan + UBSan)"
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DRS232_SANITIZE=ON >/dev/null
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DRS232_SANITIZE=ON \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build-test -j"$(nproc)"
+
+echo "== static analysis (clang-tidy, .clang-tidy)"
+tools/tidy.sh build-test
 
 echo "== tests"
 cd build-test

@@ -2,9 +2,13 @@
 // container, geometry in twips, text and settings, as data for one loop to build.
 #pragma once
 
+#include "form/form1_controls.h"
+
 #include <QColor>
 #include <QList>
 #include <QString>
+
+class QObject;
 
 constexpr int kTwipsPerPixel = 15;
 constexpr int twipsToPixels(int twips)
@@ -24,7 +28,7 @@ enum class ControlKind {
     PortList, // drop-down list with an editable text field
     Frame,
     Button,
-    PictureBox, // lamp (JPEG) or drawing (vector)
+    PictureBox, // a drawing: a lamp or the computer
     Label,
 };
 
@@ -36,13 +40,18 @@ enum ControlFlag {
     FlatBorder = 0x8,
 };
 
+// Keeps a built control in its member of Form1Controls, where the handlers
+// find it; a control not of the member's kind stops the program at start-up.
+using ControlSlot = void (*)(Form1Controls &form, QObject *control, const QString &name);
+
 struct ControlRow
 {
     QString name; // objectName, array members as "fssj(0)"
+    ControlSlot slot; // its member of Form1Controls
     ControlKind kind;
     QString container; // empty: the window
     int left = 0, top = 0, width = 0, height = 0; // twips
-    QString text; // caption, text, or the picture's resource path
+    QString text; // caption, text, or the name of the picture
     QColor background; // invalid: the platform's default
     QColor foreground; // text or caption colour; invalid: default
     int flags = NoFlags;
@@ -50,7 +59,7 @@ struct ControlRow
 };
 
 // The controls in creation order. Within one container a control is stacked
-// above every later one.
+// above every later one. Each fills one member of Form1Controls.
 const QList<ControlRow> &form1ControlTable();
 
 // Texts of the window itself.

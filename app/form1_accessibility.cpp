@@ -1,13 +1,13 @@
 // Accessible names of Form1's controls.
 #include "app/form1_accessibility.h"
 
-#include "app/form1_controls.h"
 #include "controls/lamp_names.h"
 #include "controls/picture_box.h"
 #include "controls/port_list.h"
 #include "controls/port_list_accessible.h"
 #include "controls/receive_view.h"
 #include "controls/receive_view_accessible.h"
+#include "form/form1_controls.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -17,8 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <type_traits>
-
 namespace {
 
 void setColours(QWidget *widget, const ControlRow &row, QPalette::ColorRole backRole,
@@ -136,66 +134,20 @@ void setFocusBehaviour(QWidget *widget, const ControlRow &row)
     }
 }
 
-// The control as the kind the handlers expect; anything else stops the
-// program at start-up.
-template<typename Kind> Kind *as(QWidget *widget, const QString &name)
+// Every member of Form1Controls but the window has been filled, each by a row
+// of its own (a row never takes another's place): a control the handlers use
+// that the table lacks stops the program at start-up.
+void checkComplete(const QList<ControlRow> &table)
 {
-    auto *control = qobject_cast<Kind *>(widget);
-    if (!control)
-        qFatal("Form1: %s is not a %s", qPrintable(name), Kind::staticMetaObject.className());
-    return control;
-}
-
-template<auto member> void keepIn(Form1Controls &c, QWidget *widget, const QString &name)
-{
-    using Kind = std::remove_pointer_t<std::remove_reference_t<decltype(c.*member)>>;
-    c.*member = as<Kind>(widget, name);
-}
-
-// Puts a new control where the handlers find it in Form1Controls.
-void keep(Form1Controls &c, const QString &name, QWidget *widget)
-{
-    using Place = void (*)(Form1Controls &, QWidget *, const QString &);
-    using F = Form1Controls;
-    static const QHash<QString, Place> places {
-        {"zttext", keepIn<&F::zttext>},
-        {"comdk", keepIn<&F::comdk>},
-        {"Frame1(0)",
-         [](F &form, QWidget *w, const QString &n) { form.Frame1[0] = as<QGroupBox>(w, n); }},
-        {"Frame1(1)",
-         [](F &form, QWidget *w, const QString &n) { form.Frame1[1] = as<QGroupBox>(w, n); }},
-        {"Command2", keepIn<&F::Command2>},
-        {"Picture1", keepIn<&F::Picture1>},
-        {"fssj(0)", keepIn<&F::fssj0>},
-        {"fssj(1)", keepIn<&F::fssj1>},
-        {"Command1", keepIn<&F::Command1>},
-        {"LEDG", keepIn<&F::LEDG>},
-        {"Text3", keepIn<&F::Text3>},
-        {"Text2", keepIn<&F::Text2>},
-        {"Text1", keepIn<&F::Text1>},
-        {"LEDR", keepIn<&F::LEDR>},
-        {"LEDM2", keepIn<&F::LEDM2>},
-        {"Label4", keepIn<&F::Label4>},
-        {"Label5", keepIn<&F::Label5>},
-        {"Label3", keepIn<&F::Label3>},
-        {"Label2", keepIn<&F::Label2>},
-        {"Label1", keepIn<&F::Label1>},
-    };
-    if (const Place place = places.value(name))
-        place(c, widget, name);
-}
-
-// Every control the handlers use came from the table.
-void checkComplete(const Form1Controls &c)
-{
-    const QObject *controls[] = {
-        c.MSComm1, c.zttext, c.comdk,    c.Frame1[0], c.Frame1[1], c.Command2, c.Picture1,
-        c.fssj0,   c.fssj1,  c.Command1, c.LEDG,      c.Text3,     c.Text2,    c.Text1,
-        c.LEDR,    c.LEDM2,  c.Label4,   c.Label5,    c.Label3,    c.Label2,   c.Label1};
-    for (const QObject *control : controls) {
-        if (!control)
-            qFatal("Form1: the control table lacks a control the handlers use");
-    }
+    // Form1Controls holds nothing but pointers, the window's among them: the
+    // size of a pointer counts its members.
+    // NOLINTNEXTLINE(bugprone-sizeof-expression): the pointer's size is meant
+    constexpr std::size_t kPointerBytes = sizeof(Form1Controls::Form1);
+    constexpr qsizetype kMembers = sizeof(Form1Controls) / kPointerBytes - 1;
+    static_assert(sizeof(Form1Controls) % kPointerBytes == 0);
+    if (table.size() != kMembers)
+        qFatal("Form1: the control table has %lld controls for %lld places",
+               qlonglong(table.size()), qlonglong(kMembers));
 }
 
 } // namespace
@@ -209,15 +161,16 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
 
     for (const ControlRow &row : form1ControlTable()) {
         if (row.kind == ControlKind::SerialControl) {
-            c.MSComm1 = new MSComm(locator, form);
-            c.MSComm1->setObjectName(row.name);
+            auto *comm = new MSComm(locator, form);
+            comm->setObjectName(row.name);
+            row.slot(c, comm, row.name);
             continue;
         }
         QWidget *container = row.container.isEmpty() ? form : containers.value(row.container);
         Q_ASSERT(container);
         QWidget *widget = createControl(row, container);
         widget->setObjectName(row.name);
-        keep(c, row.name, widget);
+        row.slot(c, widget, row.name);
         setGeometryFromTable(widget, row);
         setFocusBehaviour(widget, row);
         // Each control goes behind the ones created before it in its container.
@@ -235,7 +188,7 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
         previous = widget;
     }
 
-    checkComplete(c);
+    checkComplete(form1ControlTable());
     setAccessibleNames(c);
     return c;
 }

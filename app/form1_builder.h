@@ -1,7 +1,7 @@
 // Builds Form1's controls from the control table.
 #pragma once
 
-#include "app/form1_controls.h"
+#include "form/form1_controls.h"
 #include "serial/port_locator.h"
 
 class QWidget;

@@ -3,23 +3,22 @@
 
 #include "app/control_table.h"
 #include "app/form1_builder.h"
-#include "app/window_placement.h"
 #include "console/keyboard_send.h"
 #include "console/receive_display.h"
+#include "controls/maximize_refusal.h"
 #include "controls/port_list.h"
 #include "controls/receive_view.h"
 #include "controls/text_box_events.h"
+#include "controls/window_centring.h"
 #include "relay/relay_switch.h"
-#include "serial/port_opening.h"
+#include "serial/opening/port_opening.h"
 #include "serial/serial_port.h"
 
-#include <QEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 
-Form1::Form1(PortLocator locator, QWidget *parent)
+Form1::Form1(const PortLocator &locator, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                           | Qt::WindowCloseButtonHint)
@@ -36,6 +35,7 @@ Form1::Form1(PortLocator locator, QWidget *parent)
     m_fssjEvents->watch(m_controls.fssj1, 1);
     connectHandlers();
     new WindowCentring(this, [this] { return screenCentre(); });
+    new MaximizeRefusal(this);
 }
 
 void Form1::connectHandlers()
@@ -82,57 +82,4 @@ QPoint Form1::screenCentre() const
 {
     const QScreen *screen = this->screen();
     return screen ? screen->availableGeometry().center() : pos() + rect().center();
-}
-
-void Form1::changeEvent(QEvent *event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)
-        && !m_undoingMaximize) {
-        // Undone from the event loop: the platform is still applying the
-        // state it has just reported.
-        m_undoingMaximize = true;
-        QTimer::singleShot(0, this, &Form1::undoMaximize);
-    }
-}
-
-void Form1::undoMaximize()
-{
-    setWindowState(windowState() & ~Qt::WindowMaximized);
-    m_undoingMaximize = false;
-    // On Wayland the compositor sizes a maximized window, and the client's
-    // own size comes back with the configure that ends the state.
-    if (!WindowCentring::clientPlacesWindows())
-        return;
-    if (m_normalGeometry.isValid())
-        setGeometry(m_normalGeometry);
-    m_sinceUndo.start();
-}
-
-void Form1::moveEvent(QMoveEvent *event)
-{
-    QWidget::moveEvent(event);
-    rememberNormalGeometry();
-}
-
-void Form1::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    rememberNormalGeometry();
-}
-
-void Form1::rememberNormalGeometry()
-{
-    if (m_undoingMaximize || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-        return;
-    // A window manager may apply the maximized size only after it has
-    // reported the state, that is after the state was undone: the size the
-    // window had is put back.
-    constexpr qint64 kSettleMs = 500;
-    if (m_sinceUndo.isValid() && m_sinceUndo.elapsed() < kSettleMs) {
-        if (size() != m_normalGeometry.size())
-            QTimer::singleShot(0, this, [this] { setGeometry(m_normalGeometry); });
-        return;
-    }
-    m_normalGeometry = geometry();
 }

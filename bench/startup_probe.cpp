@@ -1,9 +1,10 @@
-// The program's start-up with a stopwatch: the same steps as app/main.cpp, and
-// a line on standard output each time a window is first shown (exposed, painted
-// and flushed): "main <ns>", then "QMessageBox <ns>" if COM1 could not be
-// opened, then "Form1 <ns>", with <ns> read from the monotonic clock. Answers
-// the warning box and quits once Form1 is shown. Started by startup_bench.
-#include "app/main_window.h"
+// The program's start-up with a stopwatch: the routine app/main.cpp runs
+// (app/program.h), in an application that prints a line on standard output
+// each time a window is first shown (exposed, painted and flushed): "main
+// <ns>", then "QMessageBox <ns>" if COM1 could not be opened, then "Form1
+// <ns>", with <ns> read from the monotonic clock. Answers the warning box and
+// quits once Form1 is shown. Started by startup_bench.
+#include "app/program.h"
 #include "bench_support.h"
 
 #include <QApplication>
@@ -62,9 +63,5 @@ int main(int argc, char *argv[])
 {
     std::printf("main %lld\n", monotonicNs());
     ProbeApplication app(argc, argv);
-    QApplication::setFont(form1Font());
-    Form1 form(systemPortLocator());
-    form.load();
-    form.showCentred();
-    return app.exec();
+    return runProgram(systemPortLocator());
 }

@@ -1,9 +1,9 @@
 // Keyboard send and character codes.
 #include "console/keyboard_send.h"
 
-#include "app/form1_controls.h"
-#include "app/module1.h"
 #include "console/char_codes.h"
+#include "form/form1_controls.h"
+#include "form/module1.h"
 #include "serial/serial_port.h"
 
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 // Receive display and clearing.
 #include "console/receive_display.h"
 
-#include "app/form1_controls.h"
 #include "controls/receive_view.h"
+#include "form/form1_controls.h"
 #include "serial/serial_port.h"
 
 #include <QPlainTextEdit>

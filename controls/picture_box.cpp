@@ -1,6 +1,8 @@
 // A picture box that draws its picture unscaled and clipped.
 #include "controls/picture_box.h"
 
+#include "controls/drawings.h"
+
 #include <QPainter>
 
 PictureBox::PictureBox(QWidget *parent)
@@ -10,28 +12,16 @@ PictureBox::PictureBox(QWidget *parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-void PictureBox::setPicture(const QString &path)
+void PictureBox::setPicture(const QString &name)
 {
-    m_path = path;
-    m_pixmap = QPixmap();
-    m_pixmapDoubled = QPixmap();
-    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        m_drawing.load(path);
-    } else {
-        m_pixmap.load(path);
-        const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
-        m_pixmapDoubled.load(path.left(dot) + QLatin1String("@2x") + path.mid(dot));
-    }
+    m_name = name;
+    m_drawing = findDrawing(name);
     update();
 }
 
 QSize PictureBox::pictureSize() const
 {
-    if (!m_pixmap.isNull())
-        return m_pixmap.deviceIndependentSize().toSize();
-    if (m_drawing.isValid())
-        return m_drawing.defaultSize();
-    return {};
+    return m_drawing ? m_drawing->size : QSize();
 }
 
 void PictureBox::setBackgroundColor(const QColor &color)
@@ -43,17 +33,11 @@ void PictureBox::setBackgroundColor(const QColor &color)
 
 void PictureBox::paintEvent(QPaintEvent *)
 {
+    if (!m_drawing)
+        return;
+    // Drawn straight onto the device at its own pixel ratio, never through a
+    // bitmap made for another one.
     QPainter painter(this);
     painter.setClipRect(rect());
-    const QRectF stored(QPointF(0, 0), QSizeF(pictureSize()));
-    if (!m_pixmap.isNull()) {
-        // On a high-DPI screen the larger rendering is used where there is
-        // one, and either is scaled smoothly to the box.
-        const QPixmap &pixmap =
-            devicePixelRatioF() > 1 && !m_pixmapDoubled.isNull() ? m_pixmapDoubled : m_pixmap;
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(stored, pixmap, QRectF(pixmap.rect()));
-    } else if (m_drawing.isValid()) {
-        m_drawing.render(&painter, stored);
-    }
+    m_drawing->paint(painter);
 }

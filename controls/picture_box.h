@@ -1,11 +1,12 @@
 // A picture box: a background colour with a picture drawn at its stored size
-// from the top-left corner and clipped to the box. Shows a raster image (the
-// lamps) or a vector drawing; nothing happens when it is clicked.
+// from the top-left corner and clipped to the box. The pictures are drawings
+// (see drawings.h), sharp at any device pixel ratio; nothing happens when the
+// box is clicked.
 #pragma once
 
-#include <QPixmap>
-#include <QSvgRenderer>
 #include <QWidget>
+
+struct Drawing;
 
 class PictureBox : public QWidget
 {
@@ -14,9 +15,10 @@ class PictureBox : public QWidget
 public:
     explicit PictureBox(QWidget *parent = nullptr);
 
-    // A JPEG/PNG or SVG file; resources (":/...") included.
-    void setPicture(const QString &path);
-    QString picture() const { return m_path; }
+    // One of the drawings by name ("computer", "led_green" ...); an unknown
+    // name leaves the box empty.
+    void setPicture(const QString &name);
+    QString picture() const { return m_name; }
 
     // The picture's stored size in logical pixels (an empty size when none).
     QSize pictureSize() const;
@@ -27,8 +29,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QString m_path;
-    QPixmap m_pixmap;
-    QPixmap m_pixmapDoubled; // the same picture drawn at twice the size, if there is one
-    QSvgRenderer m_drawing;
+    QString m_name;
+    const Drawing *m_drawing = nullptr;
 };

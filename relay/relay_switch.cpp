@@ -1,9 +1,9 @@
 // The relay switch.
 #include "relay/relay_switch.h"
 
-#include "app/form1_controls.h"
-#include "app/module1.h"
 #include "controls/picture_box.h"
+#include "form/form1_controls.h"
+#include "form/module1.h"
 #include "serial/serial_port.h"
 
 #include <QPlainTextEdit>

@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringDecoder>
 
+#include <memory>
 #include <optional>
 
 namespace Gbk {
@@ -20,16 +20,24 @@ QByteArray encode(QStringView text);
 
 // Decodes a byte stream that may arrive in arbitrary pieces: a double-byte
 // character split across two calls comes out whole once its second byte has
-// arrived. An invalid sequence becomes one U+FFFD.
+// arrived. A lead byte followed by a byte that cannot be its second becomes
+// one U+FFFD, and that byte is then decoded on its own.
 class Decoder
 {
 public:
     Decoder();
+    ~Decoder();
+    Decoder(const Decoder &) = delete;
+    Decoder &operator=(const Decoder &) = delete;
+
     QString decode(QByteArrayView bytes);
+    // Forgets a lead byte kept from the last call.
     void reset();
 
 private:
-    QStringDecoder m_decoder;
+    // The platform's conversion state (gbk_icu.cpp, gbk_win.cpp).
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 } // namespace Gbk

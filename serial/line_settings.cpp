@@ -28,37 +28,37 @@ std::optional<LineSettings> parseLineSettings(const QString &text)
 
     const QString parity = fields.at(1).toUpper();
     if (parity == u"N")
-        settings.parity = QSerialPort::NoParity;
+        settings.parity = LineSettings::Parity::None;
     else if (parity == u"E")
-        settings.parity = QSerialPort::EvenParity;
+        settings.parity = LineSettings::Parity::Even;
     else if (parity == u"O")
-        settings.parity = QSerialPort::OddParity;
+        settings.parity = LineSettings::Parity::Odd;
     else if (parity == u"M")
-        settings.parity = QSerialPort::MarkParity;
+        settings.parity = LineSettings::Parity::Mark;
     else if (parity == u"S")
-        settings.parity = QSerialPort::SpaceParity;
+        settings.parity = LineSettings::Parity::Space;
     else
         return std::nullopt;
 
     const QString &dataBits = fields.at(2);
     if (dataBits == u"5")
-        settings.dataBits = QSerialPort::Data5;
+        settings.dataBits = 5;
     else if (dataBits == u"6")
-        settings.dataBits = QSerialPort::Data6;
+        settings.dataBits = 6;
     else if (dataBits == u"7")
-        settings.dataBits = QSerialPort::Data7;
+        settings.dataBits = 7;
     else if (dataBits == u"8")
-        settings.dataBits = QSerialPort::Data8;
+        settings.dataBits = 8;
     else
         return std::nullopt;
 
     const QString &stopBits = fields.at(3);
     if (stopBits == u"1")
-        settings.stopBits = QSerialPort::OneStop;
+        settings.stopBits = LineSettings::StopBits::One;
     else if (stopBits == u"1.5")
-        settings.stopBits = QSerialPort::OneAndHalfStop;
+        settings.stopBits = LineSettings::StopBits::OneAndHalf;
     else if (stopBits == u"2")
-        settings.stopBits = QSerialPort::TwoStop;
+        settings.stopBits = LineSettings::StopBits::Two;
     else
         return std::nullopt;
 
@@ -67,17 +67,18 @@ std::optional<LineSettings> parseLineSettings(const QString &text)
 
 QString lineSettingsText(const LineSettings &settings)
 {
-    const char parity = settings.parity == QSerialPort::EvenParity    ? 'E'
-                        : settings.parity == QSerialPort::OddParity   ? 'O'
-                        : settings.parity == QSerialPort::MarkParity  ? 'M'
-                        : settings.parity == QSerialPort::SpaceParity ? 'S'
-                                                                      : 'N';
-    const QString stop = settings.stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
-                         : settings.stopBits == QSerialPort::TwoStop      ? QStringLiteral("2")
-                                                                          : QStringLiteral("1");
+    const char parity = settings.parity == LineSettings::Parity::Even    ? 'E'
+                        : settings.parity == LineSettings::Parity::Odd   ? 'O'
+                        : settings.parity == LineSettings::Parity::Mark  ? 'M'
+                        : settings.parity == LineSettings::Parity::Space ? 'S'
+                                                                         : 'N';
+    const QString stop = settings.stopBits == LineSettings::StopBits::OneAndHalf
+                             ? QStringLiteral("1.5")
+                         : settings.stopBits == LineSettings::StopBits::Two ? QStringLiteral("2")
+                                                                            : QStringLiteral("1");
     return QStringLiteral("%1,%2,%3,%4")
         .arg(settings.baudRate)
         .arg(QLatin1Char(parity))
-        .arg(int(settings.dataBits))
+        .arg(settings.dataBits)
         .arg(stop);
 }

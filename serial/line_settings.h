@@ -2,17 +2,19 @@
 // as "9600,N,8,1" (baud rate, parity, data bits, stop bits).
 #pragma once
 
-#include <QSerialPort>
 #include <QString>
 
 #include <optional>
 
 struct LineSettings
 {
+    enum class Parity { None, Even, Odd, Mark, Space };
+    enum class StopBits { One, OneAndHalf, Two };
+
     qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    Parity parity = Parity::None;
+    int dataBits = 8;
+    StopBits stopBits = StopBits::One;
 };
 
 // Parity is one of N, E, O, M, S (either case), data bits 5 to 8, stop bits

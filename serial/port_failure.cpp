@@ -116,7 +116,7 @@ bool accessDenied(const QString &device)
 
 } // namespace
 
-CommError openFailure(int portNumber, const QString &device, QSerialPort::SerialPortError error,
+CommError openFailure(int portNumber, const QString &device, OpenRefusal refusal,
                       const QString &detail)
 {
     const QString message = tr("Cannot open COM%1 (%2): %3").arg(portNumber).arg(device, detail);
@@ -125,13 +125,14 @@ CommError openFailure(int portNumber, const QString &device, QSerialPort::Serial
 #else
     const bool present = true;
 #endif
-    if (error == QSerialPort::DeviceNotFoundError || !present)
+    if (refusal == OpenRefusal::NoDevice || !present)
         return CommError(message, CommError::Reason::NoDevice, device);
     if (accessDenied(device))
         return CommError(message, CommError::Reason::PermissionDenied, device);
     // The device may be opened, so the refusal came from a lock: Qt's lock
-    // file or the terminal's exclusive mode, both held by another program.
-    if (error == QSerialPort::PermissionError)
+    // file, the terminal's exclusive mode or Windows' exclusive opening, all
+    // held by another program.
+    if (refusal == OpenRefusal::Refused)
         return inUse(message, device);
     return CommError(message, CommError::Reason::Other, device);
 }

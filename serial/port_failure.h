@@ -4,12 +4,18 @@
 
 #include "serial/comm_error.h"
 
-#include <QSerialPort>
 #include <QString>
 
-// The error for a failed opening of device as COMn; error is what QSerialPort
-// reported and detail its text.
-CommError openFailure(int portNumber, const QString &device, QSerialPort::SerialPortError error,
+// How the system turned an opening down.
+enum class OpenRefusal {
+    NoDevice, // no such device
+    Refused, // the device exists but may not be opened now: a lock, or exclusive use
+    Other,
+};
+
+// The error for a failed opening of device as COMn; detail is the system's
+// own text.
+CommError openFailure(int portNumber, const QString &device, OpenRefusal refusal,
                       const QString &detail);
 
 // The error for a device that another program holds (an exclusive lock).

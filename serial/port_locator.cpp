@@ -1,7 +1,7 @@
+// Maps COMn to a device: one number at a time or from one survey of the system.
 #include "serial/port_locator.h"
 
 #include <QFileInfo>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 #include <limits>
@@ -97,59 +97,4 @@ QList<SerialDevice> PortLocator::devices(int count) const
             listed.append(SerialDevice {m_lookup ? m_lookup(n) : QString(), {}, {}, {}, {}, {}});
     }
     return listed;
-}
-
-namespace {
-
-SerialDevice describe(const QSerialPortInfo &info, const QString &location)
-{
-    SerialDevice device;
-    device.location = location;
-    device.description = info.description();
-    device.manufacturer = info.manufacturer();
-    device.serialNumber = info.serialNumber();
-    if (info.hasVendorIdentifier())
-        device.vendorId = info.vendorIdentifier();
-    if (info.hasProductIdentifier())
-        device.productId = info.productIdentifier();
-    return device;
-}
-
-// Every port the system reports, in COM order.
-QList<SerialDevice> surveySystemPorts()
-{
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    QList<SerialDevice> devices;
-#ifdef Q_OS_WIN
-    // COMn is the port of that name, listed or not.
-    constexpr int kHighestComNumber = 256;
-    for (int n = 1; n <= kHighestComNumber; ++n)
-        devices.append(SerialDevice {QStringLiteral("COM%1").arg(n), {}, {}, {}, {}, {}});
-    for (const QSerialPortInfo &info : ports) {
-        if (!info.portName().startsWith(QLatin1String("COM")))
-            continue;
-        bool ok = false;
-        const int n = QStringView(info.portName()).sliced(3).toInt(&ok);
-        if (ok && n >= 1 && n <= kHighestComNumber)
-            devices[n - 1] = describe(info, info.portName());
-    }
-#else
-    QStringList locations;
-    for (const QSerialPortInfo &info : ports)
-        locations.append(info.systemLocation());
-    for (const QString &location : orderedPortLocations(locations)) {
-        const auto info = std::find_if(ports.cbegin(), ports.cend(), [&](const auto &port) {
-            return port.systemLocation() == location;
-        });
-        devices.append(describe(*info, location));
-    }
-#endif
-    return devices;
-}
-
-} // namespace
-
-PortLocator systemPortLocator()
-{
-    return PortLocator::fromSurvey(surveySystemPorts);
 }

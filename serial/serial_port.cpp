@@ -1,31 +1,21 @@
-// MSComm: the serial control over QSerialPort: settings, opening and
-// closing, sending, and a lost line. Receiving is in serial_receive.cpp.
+// MSComm: settings, opening and closing, sending, and a lost line.
+// Receiving is in serial_receive.cpp.
 #include "serial/serial_port.h"
 
 #include "serial/comm_error.h"
-#include "serial/port_failure.h"
 
 #include <QMetaObject>
-
-#ifdef Q_OS_UNIX
-#include <sys/file.h>
-#endif
-
-namespace {
-
-// What QSerialPort takes from the device at a time; once that much waits in
-// its buffer it stops reading until it is read from, which is what holds the
-// sender back while the program catches up.
-constexpr qint64 kReadChunkBytes = 16 * 1024;
-
-} // namespace
 
 MSComm::MSComm(PortLocator locator, QObject *parent)
     : QObject(parent)
     , m_locator(std::move(locator))
 {
-    connect(&m_port, &QSerialPort::readyRead, this, &MSComm::readArrivedBytes);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &MSComm::handleError);
+    connect(&m_line, &SerialLine::readyRead, this, &MSComm::readArrivedBytes);
+    // What the line still gave is kept, then the port is closed as lost.
+    connect(&m_line, &SerialLine::lost, this, [this] {
+        appendReceived(m_line.readAll());
+        closeLostPort();
+    });
     // A zero-interval timer runs once in every pass of the event loop, so
     // other events are handled between two batches, and it costs no wake-up
     // of its own.
@@ -35,9 +25,9 @@ MSComm::MSComm(PortLocator locator, QObject *parent)
 
 MSComm::~MSComm()
 {
-    // The port outlives the members declared after it, so it must not call
+    // The line outlives the members declared after it, so it must not call
     // back into this object while it is being torn down.
-    disconnect(&m_port, nullptr, this, nullptr);
+    disconnect(&m_line, nullptr, this, nullptr);
     closePort();
 }
 
@@ -48,7 +38,7 @@ QString MSComm::deviceName(int portNumber) const
 
 void MSComm::setCommPort(int portNumber)
 {
-    if (m_port.isOpen())
+    if (m_line.isOpen())
         throw CommError(tr("The port number cannot change while COM%1 is open.").arg(m_commPort));
     if (portNumber < 1)
         throw CommError(tr("%1 is not a valid port number.").arg(portNumber));
@@ -57,7 +47,7 @@ void MSComm::setCommPort(int portNumber)
 
 void MSComm::setSettings(const QString &settings)
 {
-    if (m_port.isOpen())
+    if (m_line.isOpen())
         throw CommError(tr("The settings cannot change while COM%1 is open.").arg(m_commPort));
     const std::optional<LineSettings> parsed = parseLineSettings(settings);
     if (!parsed)
@@ -83,21 +73,21 @@ void MSComm::setInputLen(int characters)
 
 bool MSComm::PortOpen() const
 {
-    return m_port.isOpen();
+    return m_line.isOpen();
 }
 
 void MSComm::setPortOpen(bool open)
 {
     ++m_opening;
     if (!open) {
-        if (m_port.isOpen()) {
+        if (m_line.isOpen()) {
             closePort();
             discardReceived();
         }
         return;
     }
 
-    if (m_port.isOpen())
+    if (m_line.isOpen())
         throw CommError(tr("COM%1 is already open.").arg(m_commPort));
 
     const QString device = deviceName(m_commPort);
@@ -105,34 +95,12 @@ void MSComm::setPortOpen(bool open)
         throw CommError(tr("COM%1 does not exist on this computer.").arg(m_commPort),
                         CommError::Reason::NoDevice);
 
-    m_port.setPortName(device);
-    m_port.setBaudRate(m_lineSettings.baudRate);
-    m_port.setParity(m_lineSettings.parity);
-    m_port.setDataBits(m_lineSettings.dataBits);
-    m_port.setStopBits(m_lineSettings.stopBits);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    m_port.setReadBufferSize(kReadChunkBytes);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = m_port.error();
-        const QString reason = m_port.errorString();
-        m_port.clearError();
-        throw openFailure(m_commPort, device, error, reason);
-    }
+    m_line.open(m_commPort, device, m_lineSettings);
     m_device = device;
-
-#ifdef Q_OS_UNIX
-    // Qt's lock file only guards the name the device was opened by; a lock on
-    // the device itself also keeps out programs that reach it by another name
-    // or that use flock() the way several terminal programs do.
-    if (::flock(int(m_port.handle()), LOCK_EX | LOCK_NB) != 0) {
-        closePort();
-        throw deviceInUse(m_commPort, device);
-    }
-#endif
 
     // A port starts with nothing received, as a UART that nobody had open
     // would; the system may still hold bytes from before.
-    m_port.clear(QSerialPort::Input);
+    m_line.clearInput();
     discardReceived();
 }
 
@@ -140,10 +108,7 @@ void MSComm::setInBufferCount(int count)
 {
     if (count != 0)
         throw CommError(tr("InBufferCount can only be set to 0."));
-    if (m_port.isOpen()) {
-        m_port.clear(QSerialPort::Input);
-        m_port.readAll();
-    }
+    m_line.clearInput();
     discardReceived();
 }
 
@@ -154,19 +119,15 @@ int MSComm::inBufferCount() const
 
 void MSComm::setOutput(const QString &text)
 {
-    if (!m_port.isOpen())
+    if (!m_line.isOpen())
         return;
     const QByteArray bytes = Gbk::encode(text);
     if (bytes.isEmpty())
         return;
     // A line that takes nothing has gone away; it is closed like a hung-up one
     // rather than raising an error into a handler that has no recovery.
-    if (m_port.write(bytes) != bytes.size()) {
+    if (!m_line.write(bytes))
         closeLostPort();
-        return;
-    }
-    // Hand the bytes to the system now rather than on the next event loop pass.
-    m_port.flush();
 }
 
 void MSComm::closeLostPort()
@@ -182,20 +143,13 @@ void MSComm::closeLostPort()
 
 void MSComm::reportLoss(quint64 opening)
 {
-    if (opening == m_opening && !m_port.isOpen())
+    if (opening == m_opening && !m_line.isOpen())
         emit portLost();
 }
 
 void MSComm::closePort()
 {
-    if (!m_port.isOpen())
-        return;
-    // Closing a port whose line is gone makes Qt report more errors; they
-    // must not come back here.
-    m_closing = true;
-    m_port.close();
-    m_port.clearError();
-    m_closing = false;
+    m_line.close();
     m_readingPaused = false;
 }
 

@@ -1,5 +1,6 @@
 // MSComm: the program's serial communications control, a thin event-driven
-// wrapper over QSerialPort with the operations the program uses.
+// wrapper over the platform's serial device (SerialLine) with the operations
+// the program uses.
 //
 // Failing operations throw CommError. Received bytes are decoded from code
 // page 936 and kept in memory until read with Input(); OnComm is raised once
@@ -14,9 +15,9 @@
 #include "serial/gbk.h"
 #include "serial/line_settings.h"
 #include "serial/port_locator.h"
+#include "serial/serial_line.h"
 
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
 #include <QTimer>
 
@@ -54,7 +55,9 @@ public:
     void setSettings(const QString &settings);
     QString settings() const { return m_settings; }
 
-    // Characters that must wait before OnComm is raised (0: never raised).
+    // Whether received text raises OnComm: 0 never; any other value once per
+    // received character (the program sets 1; larger values act as 1).
+    // Setting 0 also drops the notifications still owed.
     void setRThreshold(int characters);
     int rThreshold() const { return m_rThreshold; }
 
@@ -91,18 +94,16 @@ private:
     void readArrivedBytes();
     void dropRead();
     void resumeReading();
-    void handleError(QSerialPort::SerialPortError error);
     void scheduleNotification();
     void deliverNotifications();
     void closeLostPort();
     void reportLoss(quint64 opening);
-    bool drainLine();
     void appendReceived(QByteArrayView bytes);
     void discardReceived();
     void closePort();
 
     PortLocator m_locator;
-    QSerialPort m_port;
+    SerialLine m_line;
     Gbk::Decoder m_decoder;
     QString m_received; // decoded, not yet read; starts at m_readPos
     qsizetype m_readPos = 0;
@@ -111,9 +112,7 @@ private:
     // Fires from the event loop, once per pass, while notifications are owed
     // or reading waits to resume.
     QTimer m_notificationTimer;
-    bool m_inNotification = false;
     bool m_readingPaused = false; // bytes left with the device until the backlog drains
-    bool m_closing = false;
     // Counts openings and closings, so that a loss notice still in the queue
     // when the program has opened or closed a port since changes nothing.
     quint64 m_opening = 0;

@@ -1,18 +1,12 @@
 // MSComm's receive path: reading and decoding what arrives, holding the
-// sender back while much waits unread, telling a hang-up from an idle line,
-// and raising OnComm once per character in batches.
+// sender back while much waits unread, and raising OnComm once per character
+// in batches.
 #include "serial/serial_port.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -66,14 +60,14 @@ void MSComm::dropRead()
 
 void MSComm::readArrivedBytes()
 {
-    // Past the limit the bytes stay with QSerialPort until its buffer is full
-    // and it stops reading, and then with the system, which holds the sender
-    // back; resumeReading() takes them once the backlog has drained.
+    // Past the limit the bytes stay with the line until it has read its fill
+    // ahead and stops reading, and then with the system, which holds the
+    // sender back; resumeReading() takes them once the backlog has drained.
     if (inBufferCount() >= kMaxWaitingCharacters) {
         m_readingPaused = true;
         return;
     }
-    appendReceived(m_port.readAll());
+    appendReceived(m_line.readAll());
 }
 
 void MSComm::resumeReading()
@@ -81,8 +75,8 @@ void MSComm::resumeReading()
     if (!m_readingPaused || inBufferCount() >= kMaxWaitingCharacters)
         return;
     m_readingPaused = false;
-    if (m_port.isOpen())
-        appendReceived(m_port.readAll()); // also lets QSerialPort read again
+    if (m_line.isOpen())
+        appendReceived(m_line.readAll()); // also lets the line read again
 }
 
 void MSComm::appendReceived(QByteArrayView bytes)
@@ -97,72 +91,20 @@ void MSComm::appendReceived(QByteArrayView bytes)
     }
 }
 
-void MSComm::handleError(QSerialPort::SerialPortError error)
-{
-    if (m_closing || !m_port.isOpen())
-        return;
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
-        && error != QSerialPort::WriteError)
-        return;
-    // A failed read is not always a lost line: the readiness Qt acted on may
-    // be stale after the input was flushed. Only a line that has gone away
-    // gets closed.
-    if (drainLine())
-        m_port.clearError();
-    else
-        closeLostPort();
-}
-
-// Keeps every byte the line still has to give; returns false when the line
-// has gone away.
-bool MSComm::drainLine()
-{
-    appendReceived(m_port.readAll());
-#ifdef Q_OS_UNIX
-    const int fd = int(m_port.handle());
-    char buffer[4096];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count > 0) {
-            appendReceived(QByteArrayView(buffer, count));
-            continue;
-        }
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return false;
-        break;
-    }
-    // In raw mode a tty reads 0 bytes both when it is merely idle and when it
-    // has been hung up; only poll() tells the two apart.
-    pollfd line {fd, POLLIN, 0};
-    while (::poll(&line, 1, 0) < 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
-#else
-    return false;
-#endif
-}
-
 void MSComm::scheduleNotification()
 {
-    if (m_inNotification || m_notificationsOwed <= 0 || m_notificationTimer.isActive())
+    if (m_notificationsOwed <= 0 || m_notificationTimer.isActive())
         return;
     m_notificationTimer.start();
 }
 
 // Delivers what is owed in one batch, one OnComm per character, until the
-// batch has taken its time; the rest waits for the next pass.
+// batch has taken its time; the rest waits for the next pass. Never inside
+// the handler of another OnComm: the timer stays active through the batch,
+// so bytes arriving meanwhile only add to what is owed, and Qt does not fire
+// a timer again from an event loop run inside its own timeout.
 void MSComm::deliverNotifications()
 {
-    // Reached from an event loop run inside an OnComm handler: the batch whose
-    // handler is still running goes on when it returns.
-    if (m_inNotification) {
-        m_notificationTimer.stop();
-        return;
-    }
     if (m_rThreshold <= 0)
         m_notificationsOwed = 0;
 
@@ -173,11 +115,9 @@ void MSComm::deliverNotifications()
     while (m_notificationsOwed > 0) {
         --m_notificationsOwed;
         m_commEvent = kComEvReceive;
-        m_inNotification = true;
         emit OnComm();
         if (!self)
             return; // the handler deleted the control
-        m_inNotification = false;
         // A handler that cleared the input, closed the port or set RThreshold
         // to 0 has already taken back what was owed.
         if (m_rThreshold <= 0)

@@ -90,12 +90,3 @@ void FormFixture::commit(const QString &text)
     event.setCommitString(text);
     QApplication::sendEvent(c.fssj0, &event);
 }
-
-bool Line::open(int inputLen)
-{
-    board.setEcho(false);
-    comm.setRThreshold(1);
-    comm.setInputLen(inputLen);
-    comm.setPortOpen(true);
-    return board.isValid() && comm.PortOpen();
-}

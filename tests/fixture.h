@@ -1,17 +1,16 @@
-// The set-ups the test programs share: the whole window over pseudo-terminal
-// boards (FormFixture), a serial control on one board (Line), and the texts
-// the window shows for the serial line. Includes what the controls need.
+// The set-up the window's test programs share: the whole window over
+// pseudo-terminal boards (FormFixture), and the texts the window shows for
+// the serial line. Includes what the controls need, and line_fixture.h.
 #pragma once
 
-#include "app/form1_controls.h"
 #include "app/main_window.h"
 #include "controls/picture_box.h"
 #include "controls/port_list.h"
 #include "controls/receive_view.h"
+#include "form/form1_controls.h"
+#include "line_fixture.h"
 #include "modal_box_closer.h"
-#include "pty_board.h"
-#include "serial/serial_port.h"
-#include "test_helpers.h"
+#include "window_helpers.h"
 
 #include <QLineEdit>
 #include <QList>
@@ -75,15 +74,4 @@ public:
     const Form1Controls &c;
     const Module1 &state;
     ModalBoxCloser boxes;
-};
-
-// A board on COM1 (not echoing) and a serial control pointed at it.
-struct Line
-{
-    PtyBoard board;
-    MSComm comm {ptyLocator({{1, board.slavePath()}})};
-
-    // Opens COM1 with OnComm for every character and inputLen characters per
-    // Input (0: all waiting); false if it did not open.
-    bool open(int inputLen = 1);
 };

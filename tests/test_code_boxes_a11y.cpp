@@ -37,6 +37,35 @@ void keepTextEvents(QAccessibleEvent *event)
     }
 }
 
+// Puts keepTextEvents in as Qt's handler of accessibility updates, with
+// accessibility on, for as long as it lives: however the test ends, the
+// handler it replaced is back, accessibility off and the kept events freed.
+class TextEventsKept
+{
+public:
+    explicit TextEventsKept(QList<QAccessibleEvent *> *events)
+        : m_previous(QAccessible::installUpdateHandler(keepTextEvents))
+        , m_events(events)
+    {
+        s_events = events;
+        QAccessible::setActive(true);
+    }
+    ~TextEventsKept()
+    {
+        QAccessible::installUpdateHandler(m_previous);
+        QAccessible::setActive(false);
+        s_events = nullptr;
+        qDeleteAll(*m_events);
+        m_events->clear();
+    }
+    TextEventsKept(const TextEventsKept &) = delete;
+    TextEventsKept &operator=(const TextEventsKept &) = delete;
+
+private:
+    QAccessible::UpdateHandler m_previous;
+    QList<QAccessibleEvent *> *m_events;
+};
+
 } // namespace
 
 class TestCodeBoxesA11y : public QObject
@@ -211,9 +240,7 @@ void TestCodeBoxesA11y::arrivalsAreAnnouncedOncePerPass()
 {
     ReceiveView *view = m_f->c.fssj1;
     QList<QAccessibleEvent *> events;
-    s_events = &events;
-    QAccessible::installUpdateHandler(keepTextEvents);
-    QAccessible::setActive(true);
+    const TextEventsKept kept(&events);
     QTRY_VERIFY(QAccessible::isActive());
     const auto kinds = [&] {
         QStringList seen;
@@ -249,10 +276,6 @@ void TestCodeBoxesA11y::arrivalsAreAnnouncedOncePerPass()
     view->appendText(u"yz");
     QCoreApplication::processEvents();
     QCOMPARE(kinds(), QStringList({QStringLiteral("-0:7"), QStringLiteral("+0:yz")}));
-
-    QAccessible::installUpdateHandler(nullptr);
-    QAccessible::setActive(false);
-    s_events = nullptr;
 }
 
 QTEST_MAIN(TestCodeBoxesA11y)

@@ -90,7 +90,7 @@ void TestReceiveFlow::readerBehindHoldsTheSenderBack()
 {
     QFETCH(bool, hangUp);
 
-    Line line;
+    LineFixture line;
     line.board.setEcho(false);
     int lost = 0;
     connect(&line.comm, &MSComm::portLost, this, [&] { ++lost; });

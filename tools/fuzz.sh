@@ -18,11 +18,13 @@ build=build-fuzz
 seconds="${FUZZ_SECONDS:-30}"
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DRS232_SANITIZE=ON -DRS232_FUZZ=ON >/dev/null
+    -DRS232_SANITIZE=ON -DRS232_FUZZ=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build "$build" --target receive_fuzz -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+# Full stacks through system libraries built without frame pointers, so that
+# tests/lsan.supp's suppressions, named by function, find their function.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:fast_unwind_on_malloc=0
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fuzzer="$build/fuzz/receive_fuzz"

@@ -22,17 +22,17 @@ ensure_packages() {
 }
 
 # What building the program needs.
-BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev
+BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
                 fonts-wqy-microhei)
 
 # What the tests need besides: an X server and xdotool for the real-keyboard
 # test, openbox and wmctrl for the window-manager test, Noto CJK for the font
-# test, clang's libFuzzer for fuzzing, the desktop-file and AppStream
-# validators and dpkg's tools for the package check, and for the real input
-# method and screen-reader test a D-Bus session, fcitx5 pinyin with its Qt 6
+# test, clang-tidy for the static analysis, clang's libFuzzer for fuzzing, the
+# desktop-file and AppStream validators and dpkg's tools for the package
+# check, and for the real input method and screen-reader test a D-Bus session, fcitx5 pinyin with its Qt 6
 # module, the accessibility bus and its Python client.
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils openbox wmctrl fonts-noto-cjk
-               clang-format clang libclang-rt-14-dev
+               clang-format clang-tidy clang libclang-rt-14-dev
                desktop-file-utils appstream dpkg-dev file
                dbus-x11 fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
                at-spi2-core python3-pyatspi)

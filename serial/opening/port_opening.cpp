@@ -1,11 +1,11 @@
 // Opening the serial line at start-up and on a choice from comdk.
-#include "serial/port_opening.h"
+#include "serial/opening/port_opening.h"
 
-#include "app/form1_controls.h"
-#include "app/module1.h"
-#include "app/window_placement.h"
 #include "controls/picture_box.h"
 #include "controls/port_list.h"
+#include "controls/window_centring.h"
+#include "form/form1_controls.h"
+#include "form/module1.h"
 #include "serial/comm_error.h"
 #include "serial/port_failure.h"
 #include "serial/serial_port.h"
@@ -79,12 +79,23 @@ QString failureReason(const CommError &error, quint8 portNo)
                             error.message());
 }
 
+// The label that shows the box's text.
+QLabel *textLabel(const QMessageBox &box)
+{
+    const QList<QLabel *> labels = box.findChildren<QLabel *>();
+    for (QLabel *label : labels) {
+        if (label->text() == box.text())
+            return label;
+    }
+    return nullptr;
+}
+
 // The message box caps its width at about 500 pixels and wraps the rest of
 // the text onto a line of its own. The label is made wide enough for the text
 // on one line, or, on a screen too narrow for that, for two even lines.
 void fitWarningText(QMessageBox &box)
 {
-    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    QLabel *label = textLabel(box);
     if (!label)
         return;
     const int oneLine = label->fontMetrics().horizontalAdvance(kWarningText) + 2;

@@ -1,7 +1,7 @@
 // Signals to the event loop through a socket pair: the handler only writes a
 // byte, which is all a signal handler may safely do; the window is closed from
 // the event loop.
-#include "app/signal_exit.h"
+#include "app/orderly_exit.h"
 
 #include "serial/serial_port.h"
 

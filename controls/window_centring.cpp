@@ -1,5 +1,5 @@
 // Centring a window with its frame.
-#include "app/window_placement.h"
+#include "controls/window_centring.h"
 
 #include <QEvent>
 #include <QGuiApplication>

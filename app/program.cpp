@@ -1,0 +1,26 @@
+// The program's start-up.
+#include "app/program.h"
+
+#include "app/form1_font.h"
+#include "app/main_window.h"
+#include "app/orderly_exit.h"
+
+#include <QApplication>
+
+int runProgram(const PortLocator &locator)
+{
+    // The window was laid out for the classic desktop look: frames with the
+    // caption on their border and sunken three-dimensional text boxes.
+    QApplication::setStyle(QStringLiteral("Windows"));
+    checkForChineseFont();
+    QApplication::setFont(form1Font());
+    // Lets the desktop match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.rs232test"));
+    Form1 form(locator);
+    const OrderlyExit orderlyExit(&form, form.controls().MSComm1);
+    form.load();
+    if (orderlyExit.requested())
+        return 0; // asked to end while the start-up warning was open
+    form.showCentred();
+    return QApplication::exec();
+}
