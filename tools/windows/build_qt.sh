@@ -35,18 +35,29 @@ mkdir -p "$work"
 cd "$work"
 if [ ! -d qtbase ]; then
     rm -rf src && mkdir src
-    (cd src && apt-get source --download-only qt6-base=6.4.2+dfsg-10 2>/dev/null ||
-        apt-get source --download-only qt6-base)
-    orig=$(ls src/qt6-base_*.orig.tar.* | head -n 1)
-    mkdir qtbase.tmp
+    (cd src && { apt-get source --download-only qt6-base=6.4.2+dfsg-10 2>/dev/null ||
+        apt-get source --download-only qt6-base; })
+    orig=$(find src -name 'qt6-base_*.orig.tar.*' | head -n 1)
+    rm -rf qtbase.tmp && mkdir qtbase.tmp
     tar -xf "$orig" -C qtbase.tmp --strip-components=1
     mv qtbase.tmp qtbase
 fi
 
+# Qt 6.4.2's windows platform plugin uses its OpenGL context in code kept only
+# for dynamic OpenGL, which is on even without OpenGL: keep that code for
+# builds with OpenGL. (Idempotent: the patched line no longer matches.)
+sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+    qtbase/src/plugins/platforms/windows/qwindowswindow.cpp
+
+# Qt's build records the toolchain file's path: a copy of its own in the work
+# folder keeps a resumed build working when the checkout moves.
+cmp -s "$here/mingw-toolchain.cmake" mingw-toolchain.cmake \
+    || cp "$here/mingw-toolchain.cmake" mingw-toolchain.cmake
+
 # The platform plugin's font database is compiled only with direct2d, so it
 # stays on; Debian's source has no wintab folder, so no tablet events.
 cmake -G Ninja -S qtbase -B build \
-    -DCMAKE_TOOLCHAIN_FILE="$here/mingw-toolchain.cmake" \
+    -DCMAKE_TOOLCHAIN_FILE="$work/mingw-toolchain.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$qt_prefix" \
     -DQT_HOST_PATH=/usr \
@@ -56,7 +67,7 @@ cmake -G Ninja -S qtbase -B build \
     -DFEATURE_icu=OFF -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF \
     -DFEATURE_opengl=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF \
     -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=ON \
-    -DFEATURE_sql=OFF -DFEATURE_testlib=ON -DFEATURE_gui=ON -DFEATURE_widgets=ON \
+    -DFEATURE_testlib=ON -DFEATURE_gui=ON -DFEATURE_widgets=ON \
     -DFEATURE_png=ON -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_zstd=OFF
 echo "Compiling Qt (progress as [done/total]):"
 cmake --build build --parallel "$(nproc)"
