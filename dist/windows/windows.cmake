@@ -19,6 +19,17 @@ if(NOT RS232_MINGW_RUNTIME_DLLS)
 endif()
 install(FILES ${RS232_MINGW_RUNTIME_DLLS} DESTINATION .)
 
+# Stripping (CPack's CPACK_STRIP_FILES, cmake --install --strip) leaves no
+# debugging sections in the DLLs shipped either (half the package).
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        file(GLOB_RECURSE shipped_dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\")
+        foreach(dll IN LISTS shipped_dlls)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\"
+                            COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    endif()")
+
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION .)
 install(DIRECTORY ${CMAKE_CURRENT_LIST_DIR}/licenses/ DESTINATION licenses)
