@@ -21,16 +21,18 @@ import tty
 
 
 def flood_text(size):
-    """Numbered lines of ASCII and Chinese (GBK), cut to exactly size bytes."""
+    """Numbered lines of ASCII and Chinese (GBK), filled up with dots to exactly size bytes."""
     lines = []
     total = 0
     number = 0
-    while total < size:
+    while True:
         line = f"{number:07d} 串口测试 RS-232 ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789\r\n".encode("gbk")
+        if total + len(line) > size:
+            break
         lines.append(line)
         total += len(line)
         number += 1
-    return b"".join(lines)[:size]
+    return b"".join(lines) + b"." * (size - total)
 
 
 def main():

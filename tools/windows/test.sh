@@ -84,7 +84,7 @@ finish() {
     wait 2>/dev/null || true
     rm -rf "$scratch"
     echo "$passed passed, $failed failed"
-    [ "$failed" -eq 0 ]
+    [ "$failed" -eq 0 ] || exit 1
 }
 trap finish EXIT
 
@@ -111,7 +111,8 @@ zip_holds_everything() {
 }
 check "ZIP holds the program, Qt's DLLs and plugins, the runtime and the licences" \
     zip_holds_everything
-# Each DLL any of them imports is in the ZIP, or one of Windows' own (those wine provides).
+# Each DLL any of them imports is in the ZIP, or one of Windows' own: those wine
+# provides, and the API sets (api-ms-win-*) the loader of Windows 10 resolves.
 imports_resolved() {
     local file dll unresolved=0
     local windows_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
@@ -119,6 +120,7 @@ imports_resolved() {
         for dll in $(x86_64-w64-mingw32-objdump -p "$file" | awk '/DLL Name:/ {print $3}'); do
             [ -n "$(find "$app" -maxdepth 1 -iname "$dll")" ] && continue
             [ -n "$(find "$windows_dlls" -maxdepth 1 -iname "$dll")" ] && continue
+            [[ "${dll,,}" == api-ms-win-* ]] && continue
             echo "   ${file#"$app"/} imports $dll, which is neither in the ZIP nor Windows'"
             unresolved=1
         done
@@ -157,7 +159,10 @@ for test in "${tests[@]}"; do
     then
         pass "$test under wine"
     else
-        tail -n 40 "$scratch/ctest.log"
+        # Qt Test prints nothing into a pipe under wine: its log, from a file.
+        (cd "$BUILD_DIR" && WINEDEBUG=-all QT_QPA_PLATFORM=offscreen wine "./$test.exe" \
+            -o "$scratch/testlog.txt,txt" >/dev/null 2>&1)
+        grep -v '^PASS' "$scratch/testlog.txt" 2>/dev/null | tail -n 40 | sed 's/^/   | /'
         not_ok "$test under wine"
     fi
 done
@@ -168,9 +173,11 @@ if ! wait_for_window "$TITLE" 60; then
     sed 's/^/   | /' "$scratch/program.log"
     fail "no window within 60 s"
 fi
-eval "$(xdotool getwindowgeometry --shell "$window")"
-check "the window shows, ${WIDTH}x${HEIGHT} (529x365 on Linux)" test "${WIDTH}x${HEIGHT}" = 529x365
-window_x=$X window_y=$Y
+window_size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+check "the window shows, $window_size (529x365 on Linux)" test "$window_size" = 529x365
+# Where it is on the screen (xdotool's geometry counts the frame twice).
+window_x=$(xwininfo -id "$window" | awk '/Absolute upper-left X:/ {print $4}')
+window_y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y:/ {print $4}')
 
 check_status() {
     if expect_text "$window" "${STATUS_BOX[@]}" "$1"; then
@@ -207,7 +214,7 @@ check_box() {
     fi
 }
 check_received() {
-    if expect_text "$window" "${RECEIVE_BOX[@]}" "$1"; then
+    if expect_received "$1"; then
         pass "receive box shows \"$1\""
     else
         not_ok "receive box shows \"$copied\", not \"$1\""
@@ -217,7 +224,7 @@ check_received() {
 type_key A 41 com1
 check_codes A 65 41H
 type_key 中 "41 d6 d0" com1
-check_codes 中 -12080 D6D0H
+check_codes 中 -10544 D6D0H
 check_received A中
 shoot "$window" window-wine.png
 
@@ -236,8 +243,8 @@ relay_click() {
     fi
 }
 first_lamp=$(lamp)
-check "lamp grey before the relay is used ($first_lamp)" test "${first_lamp%% *}" = grey
-relay_click grey "41 d6 d0 4b" red
+check "lamp green before the relay is used, as on Linux ($first_lamp)" test "$first_lamp" = green
+relay_click green "41 d6 d0 4b" red
 shoot "$window" relay-on-wine.png
 relay_click red "41 d6 d0 4b 47" green
 
@@ -248,32 +255,32 @@ check_received B
 echo "== a 1 MB flood on COM1"
 click_at "$window" "${CLEAR_BUTTON[@]}"
 ticks_per_second=$(getconf CLK_TCK)
-cpu_before=$(wine_cpu_ticks)
+cpu_before=$(wine_cpu_ticks) program_before=$(process_ticks "$program_pid")
 flood_started=$SECONDS
 board_command com1 "flood $FLOOD_BYTES"
-deadline=$((SECONDS + 300))
+deadline=$((SECONDS + 120))
 while [ ! -f "$scratch/com1/flood.done" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.5; done
-# Then until wine has had a second and a half with next to nothing to do.
-previous=$(wine_cpu_ticks) quiet=0
+# Then until the program has had a second and a half with next to nothing to
+# do (its caret blinking): it has taken and shown what the board sent.
+deadline=$((SECONDS + 120))
+previous=$(process_ticks "$program_pid") quiet=0
 while [ "$quiet" -lt 3 ] && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.5
-    now=$(wine_cpu_ticks)
-    if [ $((now - previous)) -le $((ticks_per_second / 20)) ]; then quiet=$((quiet + 1)); else quiet=0; fi
+    now=$(process_ticks "$program_pid")
+    if [ $((now - previous)) -le $((ticks_per_second / 50)) ]; then quiet=$((quiet + 1)); else quiet=0; fi
     previous=$now
 done
-cpu_used=$((previous - cpu_before))
+cpu_used=$(($(wine_cpu_ticks) - cpu_before)) program_used=$((previous - program_before))
 flood_seconds=$((SECONDS - flood_started))
-: >"$scratch/received"
+# Should the program still be at it after all, another look a little later.
 for _ in 1 2 3; do
-    printf 'none' | xclip -selection clipboard -i
-    click_at "$window" "${RECEIVE_BOX[@]}"
-    xdotool key --clearmodifiers ctrl+a ctrl+c
-    sleep 2
-    xclip -selection clipboard -o -t UTF8_STRING >"$scratch/received" 2>/dev/null
-    [ "$(head -c 4 "$scratch/received")" != none ] && break
+    copy_received >"$scratch/received"
+    cmp -s <(iconv -f GBK -t UTF-8 "$scratch/com1/flood" | tr -d '\r') \
+        <(tr -d '\r' <"$scratch/received") && break
+    sleep 5
 done
 flood_report=$(python3 - "$scratch/com1/flood" "$scratch/received" "$cpu_used" \
-    "$ticks_per_second" "$flood_seconds" <<'EOF'
+    "$ticks_per_second" "$flood_seconds" "$program_used" <<'EOF'
 import sys
 raw = open(sys.argv[1], "rb").read()
 characters = len(raw.decode("gbk"))
@@ -281,10 +288,10 @@ characters = len(raw.decode("gbk"))
 sent = raw.decode("gbk").replace("\r", "")
 shown = open(sys.argv[2], "rb").read().decode("utf-8", "replace").replace("\r", "")
 ticks, per_second, seconds = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
-cpu = ticks / per_second
-print(f"{len(raw)} bytes, {characters} characters in about {seconds} s: "
-      f"wine's processes used {cpu:.2f} s of processor time, "
-      f"{cpu / characters * 1e6:.2f} µs per character")
+cpu, own = ticks / per_second, int(sys.argv[6]) / per_second
+print(f"{len(raw)} bytes, {characters} characters, taken and shown within {seconds} s: "
+      f"wine's processes used {cpu:.2f} s of processor time, {cpu / characters * 1e6:.2f} µs "
+      f"per character (the program itself {own:.2f} s, {own / characters * 1e6:.2f} µs)")
 if shown == sent:
     print("WHOLE")
 else:

@@ -179,13 +179,49 @@ lamp_colour() {
 wine_cpu_ticks() {
     local pid total=0 stat fields
     for pid in /proc/[0-9]*; do
-        tr '\0' '\n' <"$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-        stat=$(cat "$pid/stat" 2>/dev/null) || continue
-        # The fields after the command name, whose brackets may hold spaces.
-        read -r -a fields <<<"${stat##*) }"
-        total=$((total + fields[11] + fields[12]))
+        { tr '\0' '\n' <"$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX"; } 2>/dev/null || continue
+        total=$((total + $(process_ticks "${pid#/proc/}")))
     done
     echo "$total"
+}
+
+# Processor time, in clock ticks, of process $1 (0 once it is gone).
+process_ticks() {
+    local stat fields
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
+    # The fields after the command name, whose brackets may hold spaces.
+    read -r -a fields <<<"${stat##*) }"
+    echo $((fields[11] + fields[12]))
+}
+
+# The receive box's text, copied through its context menu (全选, then 复制):
+# keys typed into it would go out on the line, as in the send box.
+copy_received() {
+    printf 'none' | xclip -selection clipboard -i
+    xdotool mousemove --window "$window" "${RECEIVE_BOX[@]}" click 3
+    sleep 0.7
+    xdotool key Up Return # the last item, 全选
+    sleep 0.5
+    xdotool mousemove --window "$window" "${RECEIVE_BOX[@]}" click 3
+    sleep 0.7
+    xdotool key Down Return # the first, 复制
+    for _ in $(seq 25); do
+        sleep 0.2
+        [ "$(xclip -selection clipboard -o -t UTF8_STRING 2>/dev/null | head -c 4)" != none ] && break
+    done
+    xclip -selection clipboard -o -t UTF8_STRING 2>/dev/null
+}
+
+# Waits up to 15 seconds for the receive box to hold $1 exactly; leaves what
+# it last held in $copied.
+expect_received() {
+    local deadline=$((SECONDS + 15))
+    while :; do
+        copied=$(copy_received)
+        [ "$copied" = "$1" ] && return 0
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.5
+    done
 }
 
 # Saves a picture of window $1 as $RS232_WINE_SHOTS/$2 when that folder is set.
