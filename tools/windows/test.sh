@@ -41,8 +41,8 @@ if [ "${1:-}" != --in-sandbox ]; then
         exit 1
     fi
     . tools/packages.sh
-    ensure_packages wine wine64 xvfb xauth xdotool xclip x11-utils imagemagick openbox python3 \
-        unzip binutils-mingw-w64-x86-64 cmake
+    ensure_packages wine wine64 xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
+        openbox python3 unzip binutils-mingw-w64-x86-64 cmake
     userns=()
     [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
     exec unshare --mount "${userns[@]}" "$0" --in-sandbox "$zip" "$setup"
@@ -223,6 +223,7 @@ check_received() {
 
 type_key A 41 com1
 check_codes A 65 41H
+map_key U4E2D
 type_key 中 "41 d6 d0" com1
 check_codes 中 -10544 D6D0H
 check_received A中

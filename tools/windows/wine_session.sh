@@ -123,6 +123,18 @@ wait_for_window() {
     [ -n "$window" ]
 }
 
+# Gives the keysym $1 (such as U4E2D for 中) a key of its own on the X
+# keyboard, a second before it is typed: wine reads the keyboard map anew when
+# the X server announces a change, and a key remapped just as it is pressed
+# (xdotool's way with a character the keyboard lacks) can reach wine first.
+map_key() {
+    local code
+    code=$(xmodmap -pke | awk 'NF == 3 && $1 == "keycode" {print $2; exit}')
+    [ -n "$code" ] || fail "no free key code for $1"
+    xmodmap -e "keycode $code = $1"
+    sleep 1
+}
+
 # Clicks at ($2, $3) inside window $1 (its client area's pixels at scale 1).
 click_at() {
     xdotool mousemove --window "$1" "$2" "$3" click 1
