@@ -7,10 +7,19 @@
 
 QStringList form1FontFamilies()
 {
-    return {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-            QStringLiteral("Source Han Sans SC"),  QStringLiteral("Source Han Sans CN"),
-            QStringLiteral("Noto Sans SC"),        QStringLiteral("WenQuanYi Zen Hei"),
-            QStringLiteral("AR PL UKai CN"),       QStringLiteral("Droid Sans Fallback")};
+    QStringList families;
+#ifdef Q_OS_WIN
+    // The faces Windows has for Simplified Chinese, the window's own first;
+    // under wine the host's faces below follow.
+    families << QStringLiteral("SimSun") << QStringLiteral("NSimSun")
+             << QStringLiteral("Microsoft YaHei");
+#endif
+    return families
+           + QStringList {
+               QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+               QStringLiteral("Source Han Sans SC"),  QStringLiteral("Source Han Sans CN"),
+               QStringLiteral("Noto Sans SC"),        QStringLiteral("WenQuanYi Zen Hei"),
+               QStringLiteral("AR PL UKai CN"),       QStringLiteral("Droid Sans Fallback")};
 }
 
 QFont form1Font()

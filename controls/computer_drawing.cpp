@@ -231,7 +231,7 @@ void paintKeys(QPainter &p, const KeyboardTop &top)
     const qreal vStart = 0.14;
     const qreal vEnd = 0.94;
     const qreal unit = (uEnd - uStart) / (mainUnits + gapUnits + padUnits);
-    const qreal rowHeight = (vEnd - vStart) / rows.size();
+    const qreal rowHeight = (vEnd - vStart) / qreal(rows.size());
     const qreal uGap = unit * 0.09;
     const qreal vGap = rowHeight * 0.09;
 

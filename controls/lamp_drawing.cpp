@@ -11,9 +11,10 @@ namespace {
 
 QColor mix(const QColor &a, const QColor &b, qreal t)
 {
-    return QColor::fromRgbF(
-        a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
-        a.blueF() + (b.blueF() - a.blueF()) * t, a.alphaF() + (b.alphaF() - a.alphaF()) * t);
+    // Worked out in double, as the drawing was made, then stored as QColor's floats.
+    const auto along = [t](float from, float to) { return float(from + (to - from) * t); };
+    return QColor::fromRgbF(along(a.redF(), b.redF()), along(a.greenF(), b.greenF()),
+                            along(a.blueF(), b.blueF()), along(a.alphaF(), b.alphaF()));
 }
 
 QColor withAlpha(QColor c, int alpha)
