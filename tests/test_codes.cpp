@@ -130,7 +130,11 @@ void TestCodes::decoding()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
 
+#ifndef Q_OS_WIN
+    // Qt's own GBK codec is ICU's, which Qt for Windows is built without;
+    // test_gbk_table holds both platforms' conversion to ICU's table.
     QCOMPARE(QStringDecoder("GBK").decode(bytes), text);
+#endif
     QCOMPARE(Gbk::Decoder().decode(bytes), text);
     QCOMPARE(ReceiveCheck::expectedText(bytes), text);
     Gbk::Decoder decoder;
@@ -140,7 +144,7 @@ void TestCodes::decoding()
     QCOMPARE(byByte, text);
 
     byByte += decoder.decode("A\xD6\xD0");
-    QCOMPARE(byByte, QString(QStringDecoder("GBK").decode(bytes + "A\xD6\xD0")));
+    QCOMPARE(byByte, Gbk::Decoder().decode(bytes + "A\xD6\xD0"));
 }
 
 void TestCodes::keyPresses_data()

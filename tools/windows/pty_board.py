@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""An echoing board on a pseudo-terminal, for tools/windows/test.sh.
+
+    pty_board.py DIR
+
+Opens a pseudo-terminal, writes its name to DIR/pty, and echoes every byte
+that arrives, appending it to DIR/line as well. Commands, one a line, are read
+from the FIFO DIR/control:
+
+    flood N   sends N bytes of numbered GBK text lines (DIR/flood holds a copy),
+              then writes DIR/flood.done
+    hangup    closes the board's end, as a board unplugged does, and quits
+
+Quits by itself when the process that started it is gone.
+"""
+import os
+import pty
+import select
+import sys
+import tty
+
+
+def flood_text(size):
+    """Numbered lines of ASCII and Chinese (GBK), filled up with dots to exactly size bytes."""
+    lines = []
+    total = 0
+    number = 0
+    while True:
+        line = f"{number:07d} 串口测试 RS-232 ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789\r\n".encode("gbk")
+        if total + len(line) > size:
+            break
+        lines.append(line)
+        total += len(line)
+        number += 1
+    return b"".join(lines) + b"." * (size - total)
+
+
+def main():
+    folder = sys.argv[1]
+    master, slave = pty.openpty()
+    tty.setraw(master)
+    tty.setraw(slave)
+    control_path = os.path.join(folder, "control")
+    os.mkfifo(control_path)
+    # Opened read-write so that the FIFO never reports end of file between commands.
+    control = os.open(control_path, os.O_RDWR | os.O_NONBLOCK)
+    with open(os.path.join(folder, "pty.part"), "w") as f:
+        f.write(os.ttyname(slave))
+    os.rename(os.path.join(folder, "pty.part"), os.path.join(folder, "pty"))
+    parent = os.getppid()
+    line = open(os.path.join(folder, "line"), "ab", buffering=0)
+    pending = b""
+    commands = b""
+    while os.getppid() == parent:
+        writers = [master] if pending else []
+        readable, writable, _ = select.select([master, control], writers, [], 0.5)
+        if master in readable:
+            try:
+                data = os.read(master, 4096)
+            except OSError:
+                data = b""  # the other side is not open (yet)
+            if data:
+                line.write(data)
+                pending += data
+        if master in writable and pending:
+            try:
+                written = os.write(master, pending[:4096])
+                pending = pending[written:]
+            except OSError:
+                pending = b""
+        if control in readable:
+            commands += os.read(control, 4096)
+            while b"\n" in commands:
+                command, commands = commands.split(b"\n", 1)
+                words = command.decode().split()
+                if words[:1] == ["flood"]:
+                    text = flood_text(int(words[1]))
+                    with open(os.path.join(folder, "flood"), "wb") as f:
+                        f.write(text)
+                    # The board blocks while the other side holds the line back.
+                    os.set_blocking(master, True)
+                    view = memoryview(text)
+                    while view:
+                        view = view[os.write(master, view[:65536]):]
+                    open(os.path.join(folder, "flood.done"), "w").close()
+                elif words[:1] == ["hangup"]:
+                    os.close(master)
+                    os.close(slave)
+                    return
+
+
+if __name__ == "__main__":
+    main()

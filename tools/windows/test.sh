@@ -1,0 +1,394 @@
+#!/usr/bin/env bash
+# Tests the Windows build under wine; prints "N passed, M failed" last and exits non-zero on any failure.
+#
+# Needs the packages of tools/windows/build.sh, which it does not run. Checks:
+#  - the ZIP: its files, every DLL they import present or Windows' own, the version resource;
+#  - the cross-built logic tests (build-windows/, CTest with wine as the emulator);
+#  - the program unpacked from the ZIP, with COM1 and COM2 on echoing boards
+#    (tools/windows/pty_board.py): the status line, keys on the line with their
+#    codes shown, the echo shown, the relay and its lamp, clearing, a 1 MB flood
+#    arriving whole (with the processor time it took, printed), switching to
+#    COM2, the board hanging up, closing the window;
+#  - the warning box when COM1 does not exist;
+#  - the installer run silently (/S), the installed program starting, the uninstaller.
+# Controls are read the way a user would copy them: a click, Ctrl+A, Ctrl+C,
+# then the X clipboard (wine shares it); lamps by the colour of their pixels.
+#
+# Everything runs in a private mount namespace (root, or unprivileged user
+# namespaces) in which every serial device node of the machine is /dev/null and
+# the lock folder is empty, with a wine prefix, X server and home of its own in
+# a scratch folder removed afterwards; COM ports not on a board lead to a path
+# that does not exist. RS232_WINE_SHOTS=DIR keeps pictures of the window there.
+set -uo pipefail
+cd "$(dirname "$0")/../.." || exit 1
+
+readonly BUILD_DIR=build-windows
+readonly TITLE='RS-232串行通信测试程序'
+readonly WARNING_TITLE='警告'
+readonly OPENED='打开成功！ 波特率：9600bps'
+readonly FLOOD_BYTES=1048576
+# Where the controls are, in the window's pixels at scale 1 (app/control_table.cpp, twips / 15).
+readonly SEND_BOX=(312 88) RECEIVE_BOX=(312 248) STATUS_BOX=(250 345) PORT_LIST=(100 346)
+readonly KEY_BOX=(84 41) DECIMAL_BOX=(84 73) HEX_BOX=(84 105)
+readonly RELAY_BUTTON=(48 136) CLEAR_BUTTON=(56 292) LAMP=(88 128 17 16)
+
+if [ "${1:-}" != --in-sandbox ]; then
+    zip=$(find "$BUILD_DIR" -maxdepth 1 -name 'rs232test-*-win64.zip' | head -n1)
+    setup=$(find "$BUILD_DIR" -maxdepth 1 -name 'rs232test-*-win64-setup.exe' | head -n1)
+    if [ -z "$zip" ] || [ -z "$setup" ]; then
+        echo "No Windows build in $BUILD_DIR/: run tools/windows/build.sh first."
+        echo "0 passed, 1 failed"
+        exit 1
+    fi
+    . tools/packages.sh
+    ensure_packages wine wine64 xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
+        openbox python3 unzip binutils-mingw-w64-x86-64 cmake
+    userns=()
+    [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
+    exec unshare --mount "${userns[@]}" "$0" --in-sandbox "$zip" "$setup"
+fi
+zip=$2 setup=$3
+
+passed=0 failed=0
+pass() {
+    passed=$((passed + 1))
+    echo "PASS  $*"
+}
+not_ok() {
+    failed=$((failed + 1))
+    echo "FAIL  $*"
+}
+# A check that cannot go on: counted, then the run ends.
+fail() {
+    not_ok "$*"
+    exit 1
+}
+
+# The machine's serial ports out of reach: /dev/null in their place, and a lock folder of our own.
+mount -t tmpfs -o mode=1777 tmpfs /run/lock || fail "no private /run/lock"
+for node in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM* /dev/ttyAMA* /dev/rfcomm*; do
+    [ -c "$node" ] || continue
+    mount --bind /dev/null "$node" || fail "cannot put /dev/null over $node"
+done
+unset QT_QPA_PLATFORM QT_PLUGIN_PATH QT_SCALE_FACTOR WINEPATH
+
+. tools/desktop_session.sh
+. tools/windows/wine_session.sh
+board_pids=() openbox_pid='' program_pid=''
+finish() {
+    stop_wine
+    local pid
+    for pid in "${board_pids[@]}" "$openbox_pid" "$xvfb_pid"; do
+        [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+    done
+    wait 2>/dev/null || true
+    rm -rf "$scratch"
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ] || exit 1
+}
+trap finish EXIT
+
+# Runs "${@:2}" and counts it as the check named $1.
+check() {
+    local name=$1
+    shift
+    if "$@"; then pass "$name"; else not_ok "$name"; fi
+}
+
+echo "== the ZIP: $zip ($(stat -c %s "$zip") bytes)"
+unzip -q "$zip" -d "$scratch/zip" || fail "unzip"
+app=$(dirname "$(ls "$scratch"/zip/*/rs232test.exe)")
+zip_holds_everything() {
+    local file absent=0
+    for file in rs232test.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
+                styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll \
+                libwinpthread-1.dll LICENSE.txt THIRD-PARTY-NOTICES.txt licenses/LGPL-3.0.txt \
+                licenses/GPL-3.0.txt; do
+        [ -s "$app/$file" ] || { echo "   missing: $file"; absent=1; }
+    done
+    grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$app/licenses/LGPL-3.0.txt" || absent=1
+    return "$absent"
+}
+check "ZIP holds the program, Qt's DLLs and plugins, the runtime and the licences" \
+    zip_holds_everything
+# Each DLL any of them imports is in the ZIP, or one of Windows' own: those wine
+# provides, and the API sets (api-ms-win-*) the loader of Windows 10 resolves.
+imports_resolved() {
+    local file dll unresolved=0
+    local windows_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+    while IFS= read -r -d '' file; do
+        for dll in $(x86_64-w64-mingw32-objdump -p "$file" | awk '/DLL Name:/ {print $3}'); do
+            [ -n "$(find "$app" -maxdepth 1 -iname "$dll")" ] && continue
+            [ -n "$(find "$windows_dlls" -maxdepth 1 -iname "$dll")" ] && continue
+            [[ "${dll,,}" == api-ms-win-* ]] && continue
+            echo "   ${file#"$app"/} imports $dll, which is neither in the ZIP nor Windows'"
+            unresolved=1
+        done
+    done < <(find "$app" \( -iname '*.exe' -o -iname '*.dll' \) -print0)
+    return "$unresolved"
+}
+check "every DLL the program, Qt and the plugins import is in the ZIP or Windows' own" \
+    imports_resolved
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD_DIR/CMakeCache.txt")
+version_resource() {
+    local rc
+    rc=$(x86_64-w64-mingw32-windres -i "$app/rs232test.exe" -O rc 2>/dev/null) || return 1
+    grep -q "VALUE \"ProductVersion\", \"$version\"" <<<"$rc" \
+        && grep -q 'BLOCK "080404b0"' <<<"$rc" && grep -q 'BLOCK "040904b0"' <<<"$rc" \
+        && grep -q '"FileDescription", L"RS-232\\x4e32\\x884c' <<<"$rc" \
+        && grep -q 'RT_GROUP_ICON' <<<"$rc"
+}
+check "rs232test.exe has its icon and version $version in Chinese and English" version_resource
+
+echo "== wine prefix, X server, boards"
+start_wine_prefix || fail "wineboot --init"
+start_x_session
+echo "   wine $(wine --version 2>/dev/null), prefix $WINEPREFIX, display $DISPLAY"
+com1_pty='' com2_pty='' com3_pty=''
+start_board com1
+start_board com2
+echo "   COM1: $com1_pty, COM2: $com2_pty"
+map_ports "COM1=$com1_pty" "COM2=$com2_pty"
+pass "COM1 and COM2 lead to the boards, COM3..COM8 to nothing, no port to the machine's"
+
+echo "== logic tests under wine (CTest)"
+mapfile -t tests < <(ctest --test-dir "$BUILD_DIR" -N | sed -n 's/^ *Test *#[0-9]*: //p')
+[ "${#tests[@]}" -gt 0 ] || not_ok "no tests in $BUILD_DIR"
+for test in "${tests[@]}"; do
+    if ctest --test-dir "$BUILD_DIR" -R "^${test}\$" --output-on-failure >"$scratch/ctest.log" 2>&1
+    then
+        pass "$test under wine"
+    else
+        # Qt Test prints nothing into a pipe under wine: its log, from a file.
+        (cd "$BUILD_DIR" && WINEDEBUG=-all QT_QPA_PLATFORM=offscreen wine "./$test.exe" \
+            -o "$scratch/testlog.txt,txt" >/dev/null 2>&1)
+        grep -v '^PASS' "$scratch/testlog.txt" 2>/dev/null | tail -n 40 | sed 's/^/   | /'
+        not_ok "$test under wine"
+    fi
+done
+
+echo "== the program from the ZIP, COM1 and COM2 on echoing boards"
+start_program "$app/rs232test.exe"
+if ! wait_for_window "$TITLE" 60; then
+    sed 's/^/   | /' "$scratch/program.log"
+    fail "no window within 60 s"
+fi
+window_size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+check "the window shows, $window_size (529x365 on Linux)" test "$window_size" = 529x365
+# Where it is on the screen (xdotool's geometry counts the frame twice).
+window_x=$(xwininfo -id "$window" | awk '/Absolute upper-left X:/ {print $4}')
+window_y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y:/ {print $4}')
+
+check_status() {
+    if expect_text "$window" "${STATUS_BOX[@]}" "$1"; then
+        pass "status line: \"$1\""
+    else
+        not_ok "status line: \"$copied\", not \"$1\""
+    fi
+}
+check_status "串口COM1$OPENED"
+
+# $1 typed into the send box; the board must have received $2 in all (hex pairs).
+type_key() {
+    click_at "$window" "${SEND_BOX[@]}"
+    xdotool type --delay 200 "$1"
+    local deadline=$((SECONDS + 10))
+    while [ "$(board_line "$3")" != "$2" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
+    if [ "$(board_line "$3")" = "$2" ]; then
+        pass "$1 typed: the $3 board has received $2"
+    else
+        not_ok "$1 typed: the $3 board has received \"$(board_line "$3")\", not \"$2\""
+    fi
+}
+# The three code boxes must show $1 (the key), $2 (decimal) and $3 (hexadecimal).
+check_codes() {
+    check_box "key box" "$1" "${KEY_BOX[@]}"
+    check_box "decimal box" "$2" "${DECIMAL_BOX[@]}"
+    check_box "hexadecimal box" "$3" "${HEX_BOX[@]}"
+}
+check_box() {
+    if expect_text "$window" "$3" "$4" "$2"; then
+        pass "$1 shows \"$2\""
+    else
+        not_ok "$1 shows \"$copied\", not \"$2\""
+    fi
+}
+check_received() {
+    if expect_received "$1"; then
+        pass "receive box shows \"$1\""
+    else
+        not_ok "receive box shows \"$copied\", not \"$1\""
+    fi
+}
+
+type_key A 41 com1
+check_codes A 65 41H
+map_key U4E2D
+type_key 中 "41 d6 d0" com1
+check_codes 中 -10544 D6D0H
+check_received A中
+shoot "$window" window-wine.png
+
+lamp() {
+    lamp_colour $((window_x + LAMP[0])) $((window_y + LAMP[1])) "${LAMP[2]}" "${LAMP[3]}"
+}
+relay_click() {
+    local before=$1 line=$2 colour=$3 now
+    click_at "$window" "${RELAY_BUTTON[@]}"
+    sleep 0.5
+    now=$(lamp)
+    if [ "$(board_line com1)" = "$line" ] && [ "$now" = "$colour" ]; then
+        pass "relay clicked: board received ...${line: -2}, lamp $before -> $now"
+    else
+        not_ok "relay clicked: board received \"$(board_line com1)\" (not \"$line\"), lamp $now (not $colour)"
+    fi
+}
+first_lamp=$(lamp)
+check "lamp green before the relay is used, as on Linux ($first_lamp)" test "$first_lamp" = green
+relay_click green "41 d6 d0 4b" red
+shoot "$window" relay-on-wine.png
+relay_click red "41 d6 d0 4b 47" green
+
+click_at "$window" "${CLEAR_BUTTON[@]}"
+type_key B "41 d6 d0 4b 47 42" com1
+check_received B
+
+echo "== a 1 MB flood on COM1"
+click_at "$window" "${CLEAR_BUTTON[@]}"
+ticks_per_second=$(getconf CLK_TCK)
+cpu_before=$(wine_cpu_ticks) program_before=$(process_ticks "$program_pid")
+flood_started=$SECONDS
+board_command com1 "flood $FLOOD_BYTES"
+deadline=$((SECONDS + 120))
+while [ ! -f "$scratch/com1/flood.done" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.5; done
+# Then until the program has had a second and a half with next to nothing to
+# do (its caret blinking): it has taken and shown what the board sent.
+deadline=$((SECONDS + 120))
+previous=$(process_ticks "$program_pid") quiet=0
+while [ "$quiet" -lt 3 ] && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.5
+    now=$(process_ticks "$program_pid")
+    if [ $((now - previous)) -le $((ticks_per_second / 50)) ]; then quiet=$((quiet + 1)); else quiet=0; fi
+    previous=$now
+done
+cpu_used=$(($(wine_cpu_ticks) - cpu_before)) program_used=$((previous - program_before))
+flood_seconds=$((SECONDS - flood_started))
+# Should the program still be at it after all, another look a little later.
+for _ in 1 2 3; do
+    copy_received >"$scratch/received"
+    cmp -s <(iconv -f GBK -t UTF-8 "$scratch/com1/flood" | tr -d '\r') \
+        <(tr -d '\r' <"$scratch/received") && break
+    sleep 5
+done
+flood_report=$(python3 - "$scratch/com1/flood" "$scratch/received" "$cpu_used" \
+    "$ticks_per_second" "$flood_seconds" "$program_used" <<'EOF'
+import sys
+raw = open(sys.argv[1], "rb").read()
+characters = len(raw.decode("gbk"))
+# Wine's clipboard turns CR LF into LF for X.
+sent = raw.decode("gbk").replace("\r", "")
+shown = open(sys.argv[2], "rb").read().decode("utf-8", "replace").replace("\r", "")
+ticks, per_second, seconds = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
+cpu, own = ticks / per_second, int(sys.argv[6]) / per_second
+print(f"{len(raw)} bytes, {characters} characters, taken and shown within {seconds} s: "
+      f"wine's processes used {cpu:.2f} s of processor time, {cpu / characters * 1e6:.2f} µs "
+      f"per character (the program itself {own:.2f} s, {own / characters * 1e6:.2f} µs)")
+if shown == sent:
+    print("WHOLE")
+else:
+    same = next((i for i, (a, b) in enumerate(zip(sent, shown)) if a != b), min(len(sent), len(shown)))
+    print(f"NOT WHOLE: {len(shown)} of {len(sent)} characters shown, first difference at {same}")
+EOF
+)
+echo "   flood: $(head -n1 <<<"$flood_report")"
+if [ "$(tail -n1 <<<"$flood_report")" = WHOLE ]; then
+    pass "1 MB flood shown whole in the receive box"
+else
+    not_ok "1 MB flood: $(tail -n1 <<<"$flood_report")"
+fi
+
+echo "== switching ports and a hang-up"
+choose_port() {
+    click_at "$window" "${PORT_LIST[@]}"
+    sleep 0.5
+    xdotool key "$1" Return
+    sleep 0.5
+}
+choose_port Down
+check_status "串口COM2$OPENED"
+type_key C 43 com2
+check "nothing more reached the COM1 board" test "$(board_line com1 | wc -w)" -eq 6
+choose_port Up
+check_status "串口COM1$OPENED"
+board_command com1 hangup
+check_status "串口COM1已断开！"
+shoot "$window" hung-up-wine.png
+
+xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4 2>/dev/null
+ended=no
+for _ in $(seq 50); do
+    kill -0 "$program_pid" 2>/dev/null || { ended=yes; break; }
+    sleep 0.2
+done
+check "closing the window ends the program" test "$ended" = yes
+stop_wine
+
+echo "== COM1 missing"
+map_ports "COM2=$com2_pty"
+start_program "$app/rs232test.exe"
+if wait_for_window "^$WARNING_TITLE\$" 60; then
+    shoot "$window" warning-wine.png
+    printf 'none' | xclip -selection clipboard -i
+    xdotool windowactivate --sync "$window" key --clearmodifiers ctrl+c
+    sleep 1
+    warning=$(xclip -selection clipboard -o -t UTF8_STRING 2>/dev/null)
+    check "the warning box says the port cannot be opened" grep -q 'RS232串口无法打开！' <<<"$warning"
+    xdotool key --clearmodifiers Return
+    if wait_for_window "$TITLE" 30; then
+        check_status "串口COM1打开失败！"
+    else
+        not_ok "no window after the warning box"
+    fi
+else
+    not_ok "no warning box within 60 s"
+fi
+stop_wine
+
+echo "== the installer: $setup ($(stat -c %s "$setup") bytes)"
+start_board com3
+map_ports "COM1=$com3_pty"
+wine "$setup" /S >"$scratch/setup.log" 2>&1
+setup_status=$?
+wineserver --wait
+installed="$WINEPREFIX/drive_c/Program Files/rs232test"
+start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$TITLE"
+check "silent install (/S) ends with status 0" test "$setup_status" -eq 0
+installed_files() {
+    local file
+    for file in rs232test.exe Qt6Widgets.dll platforms/qwindows.dll Uninstall.exe LICENSE.txt; do
+        [ -s "$installed/$file" ] || { echo "   not installed: $file"; return 1; }
+    done
+}
+check "installed into Program Files with the uninstaller" installed_files
+check "Start-menu entry" test -s "$start_menu/$TITLE.lnk"
+registered() {
+    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\rs232test' \
+        /v UninstallString >/dev/null 2>&1
+}
+check "registered with Windows' programs list" registered
+start_program "$installed/rs232test.exe"
+if wait_for_window "$TITLE" 60; then
+    pass "the installed program starts"
+    check_status "串口COM1$OPENED"
+else
+    not_ok "the installed program shows no window within 60 s"
+fi
+stop_wine
+wine "$installed/Uninstall.exe" /S >/dev/null 2>&1
+wineserver --wait
+uninstalled() {
+    [ ! -e "$installed/rs232test.exe" ] && [ ! -e "$installed/Qt6Core.dll" ] \
+        && [ ! -e "$start_menu" ] \
+        && ! registered
+}
+check "the uninstaller (/S) removes the program, its Start-menu entry and registration" uninstalled
