@@ -1,7 +1,8 @@
 // The port list's tooltips (one survey of the system per drop-down) and the
 // reason for a failed or lost port in the status box's tooltip, while the
 // status line and the warning stay as they are: outside text shown as it is,
-// and the holder of a device named only when it has the device open.
+// the holder of a device named only when it has the device open, and lock
+// files that are no lock files never read.
 #include "fixture.h"
 #include "serial/comm_error.h"
 #include "serial/lock_file.h"
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +52,8 @@ private slots:
     void outsideTextShownAsItIs();
     void holderIsTheProcessWithTheDeviceOpen();
     void lockFileOfAnotherProgram();
+    void lockFilesThatAreNoLockFiles_data();
+    void lockFilesThatAreNoLockFiles();
 };
 
 void TestPortReasons::itemTooltipsComeFromOneSurvey()
@@ -325,6 +329,56 @@ void TestPortReasons::lockFileOfAnotherProgram()
     QCOMPARE(stale.holder().kind, DeviceHolder::Kind::StaleLock);
     QCOMPARE(stale.holder().pid, gonePid);
     QCOMPARE(stale.holder().lockFile, lock.path);
+}
+
+void TestPortReasons::lockFilesThatAreNoLockFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << QStringLiteral("fifo");
+    QTest::newRow("link to a FIFO") << QStringLiteral("fifo-link");
+    QTest::newRow("link to /dev/zero") << QStringLiteral("zero-link");
+    QTest::newRow("300 MB") << QStringLiteral("huge");
+}
+
+// A lock file that is no regular file is never opened, and one far larger
+// than a lock file is never read: the port is held by someone unknown, and
+// the tooltip says why.
+void TestPortReasons::lockFilesThatAreNoLockFiles()
+{
+    QFETCH(QString, kind);
+    FormFixture f;
+    const QString device = f.board().slavePath();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("fifo")));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    const MadeLockFile lock(qtLockFilePath(device));
+    const QByteArray lockPath = QFile::encodeName(lock.path);
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(lockPath.constData(), 0600), 0);
+    else if (kind == QLatin1String("fifo-link"))
+        QCOMPARE(::symlink(fifo.constData(), lockPath.constData()), 0);
+    else if (kind == QLatin1String("zero-link"))
+        QCOMPARE(::symlink("/dev/zero", lockPath.constData()), 0);
+    else
+        QVERIFY(lock.write("1\n") && ::truncate(lockPath.constData(), 300 << 20) == 0);
+
+    rusage before = {};
+    ::getrusage(RUSAGE_SELF, &before);
+    f.form.showCentred();
+    const Outcome refused = chooseAndSee(f, 0);
+    rusage after = {};
+    ::getrusage(RUSAGE_SELF, &after);
+    QCOMPARE(refused.status, failedStatus(1));
+    QCOMPARE(refused.warnings, QStringList {kWarningText});
+    const QString why = kind == QLatin1String("huge")
+                            ? QStringLiteral("过大，不是有效的锁文件。")
+                            : QStringLiteral("不是普通文件（可能是管道、设备或链接）。");
+    QCOMPARE(refused.reason, device + QStringLiteral("正被未知程序占用：锁文件") + lock.path + why);
+    // Not read: the peak memory stays well below the file's size.
+    const long grownKiB = after.ru_maxrss - before.ru_maxrss;
+    QVERIFY2(grownKiB < 64 * 1024,
+             qPrintable(QStringLiteral("peak memory grew by %1 KiB").arg(grownKiB)));
 }
 
 QTEST_MAIN(TestPortReasons)

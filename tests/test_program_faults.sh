@@ -2,13 +2,17 @@
 # Faults only the real program shows, on Xvfb with COM1 a pseudo-terminal and
 # a lock folder of its own:
 #   - two termination signals a few milliseconds apart while the board floods
-#     the line, and a stream of them: exit status 0, no lock file left.
+#     the line, and a stream of them: exit status 0, no lock file left;
+#   - a lock file that is no regular file (a FIFO, a symbolic link to a FIFO
+#     or to /dev/zero): the warning or the window within 5 s, and SIGTERM
+#     still ends the program with status 0, the lock file left as it was.
 # usage: test_program_faults.sh PROGRAM      (exit status 77: cannot run here)
 set -euo pipefail
 program=$(realpath "$1")
 cd "$(dirname "$0")/.."
 
 readonly TITLE='RS-232串行通信测试程序'
+readonly WARNING_TITLE='警告'
 readonly MAX_RSS_KB=$((1024 * 1024)) # a program past this is killed, not waited for
 
 fail() {
@@ -138,4 +142,23 @@ left=$([ -e "$lock_file" ] && echo "$lock_file left" || echo "no lock file")
 [ "$status" -eq 0 ] && [ ! -e "$lock_file" ] || fail "after $sent SIGTERMs: exit status $status, $left"
 echo "   $sent SIGTERMs: exit status 0, no lock file"
 
+echo "-- lock files that are no regular file"
+mkfifo "$scratch/fifo"
+for kind in fifo fifo-link zero-link; do
+    case $kind in
+        fifo) mkfifo "$lock_file" ;;
+        fifo-link) ln -s "$scratch/fifo" "$lock_file" ;;
+        zero-link) ln -s /dev/zero "$lock_file" ;;
+    esac
+    before=$(stat -c '%F %N' "$lock_file")
+    start_with_stand_in_ports "$flood_pty" "$program"
+    # COM1 cannot be opened: the warning comes before the window does.
+    wait_for_window 5 "$WARNING_TITLE"
+    kill -TERM "$program_pid"
+    wait_for_end "$kind: SIGTERM"
+    [ "$status" -eq 0 ] || fail "$kind: after SIGTERM the exit status is $status"
+    [ "$(stat -c '%F %N' "$lock_file")" = "$before" ] || fail "$kind: the lock file was changed"
+    echo "   $kind ($before): warning shown, SIGTERM ends it with status 0"
+    rm -f "$lock_file"
+done
 echo "-- program faults: OK"
