@@ -98,7 +98,7 @@ QString qtLockFilePath(const QString &device)
     const QString name = lockFileName(device);
     for (const QString &folder : lockFolders()) {
         const QFileInfo folderInfo(folder);
-        const QString path = folder + QLatin1Char('/') + name;
+        QString path = folder + QLatin1Char('/') + name;
         if (folderInfo.isReadable() && (entryExists(path) || folderInfo.isWritable()))
             return path;
     }
