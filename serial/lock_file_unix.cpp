@@ -49,8 +49,9 @@ LockFileInfo::State stateOf(const struct stat &info)
     return LockFileInfo::State::Lock;
 }
 
-// Reads at most kMaxLockFileBytes + 1 bytes of a regular file opened without
-// following links and without blocking; empty state Absent when it went.
+// Opens path without following a link and without blocking, and reads at
+// most kMaxLockFileBytes + 1 bytes if it is a regular file; returns the state
+// of what was opened (Absent when it went in the meantime).
 LockFileInfo::State readBounded(const QByteArray &path, QByteArray *text)
 {
     const int fd =
@@ -60,7 +61,8 @@ LockFileInfo::State readBounded(const QByteArray &path, QByteArray *text)
             return LockFileInfo::State::Absent;
         return errno == ELOOP ? LockFileInfo::State::NotRegular : LockFileInfo::State::Unreadable;
     }
-    // Replaced since lstat() looked: judged again by what was opened.
+    // It may have been replaced since lstat() looked: judged again by what
+    // was opened.
     struct stat info = {};
     LockFileInfo::State state =
         ::fstat(fd, &info) == 0 ? stateOf(info) : LockFileInfo::State::Unreadable;
