@@ -115,20 +115,24 @@ bool processExists(qint64 pid)
 
 DeviceHolder findDeviceHolder(const QString &device)
 {
-    // The first lock file found in the usual folders.
+    // The lock file QSerialPort takes: when it is no lock file at all, it is
+    // why the device cannot be opened, and whoever put it there is unknown.
+    const LockFileInfo qtLock = inspectLockFile(qtLockFilePath(device));
+    if (qtLock.state == LockFileInfo::State::NotRegular)
+        return {DeviceHolder::Kind::OddLockFile, 0, {}, qtLock.path};
+    if (qtLock.state == LockFileInfo::State::TooLarge)
+        return {DeviceHolder::Kind::OversizedLockFile, 0, {}, qtLock.path};
+
+    // The first pid a lock file records, in the usual folders: other
+    // programs may keep theirs elsewhere than Qt does.
     LockFileInfo lock;
     for (const QString &path : lockFilePaths(device)) {
-        lock = inspectLockFile(path);
-        if (lock.state != LockFileInfo::State::Absent)
+        const LockFileInfo found = path == qtLock.path ? qtLock : inspectLockFile(path);
+        if (found.pid > 0) {
+            lock = found;
             break;
+        }
     }
-
-    // Not a lock file at all: whoever put it there is not known, and it is
-    // why the device cannot be opened.
-    if (lock.state == LockFileInfo::State::NotRegular)
-        return {DeviceHolder::Kind::OddLockFile, 0, {}, lock.path};
-    if (lock.state == LockFileInfo::State::TooLarge)
-        return {DeviceHolder::Kind::OversizedLockFile, 0, {}, lock.path};
 
     const DeviceId id = deviceId(device);
     if (id.valid) {
