@@ -38,6 +38,14 @@ Form1::Form1(const PortLocator &locator, QWidget *parent)
     new MaximizeRefusal(this);
 }
 
+Form1::~Form1()
+{
+    // The controls are destroyed in the order of the window's child list, in
+    // which the serial control comes last: closed here, it notifies nobody
+    // and holds no lock while the others go.
+    m_controls.MSComm1->setPortOpen(false);
+}
+
 void Form1::connectHandlers()
 {
     const Form1Controls &c = m_controls;

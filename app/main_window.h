@@ -36,6 +36,8 @@ class Form1 : public QWidget
 
 public:
     explicit Form1(const PortLocator &locator, QWidget *parent = nullptr);
+    // Closes MSComm1's port first, before any control it notifies goes.
+    ~Form1() override;
 
     const Form1Controls &controls() const { return m_controls; }
     const Module1 &module1() const { return m_module1; }

@@ -23,13 +23,11 @@ void releasePortAtExit()
 
 } // namespace
 
-OrderlyExit::OrderlyExit(QWidget *window, MSComm *port, QObject *parent)
+OrderlyExit::OrderlyExit(QObject *parent)
     : QObject(parent)
-    , m_window(window)
 {
     static const bool atExitRegistered = std::atexit(releasePortAtExit) == 0;
     Q_UNUSED(atExitRegistered)
-    g_portToRelease = port;
     listen();
 }
 
@@ -39,6 +37,18 @@ OrderlyExit::~OrderlyExit()
     stopListening();
 }
 
+void OrderlyExit::watch(QWidget *window, MSComm *port)
+{
+    m_window = window;
+    g_portToRelease = port;
+    // The window closes its port as it goes; after that there is nothing to
+    // release.
+    connect(port, &QObject::destroyed, this, [port] {
+        if (g_portToRelease == port)
+            g_portToRelease = nullptr;
+    });
+}
+
 void OrderlyExit::releasePort()
 {
     releasePortAtExit();
@@ -46,11 +56,14 @@ void OrderlyExit::releasePort()
 
 void OrderlyExit::endProgram()
 {
+    if (m_requested)
+        return; // the program is already ending
     m_requested = true;
     // A warning box still open belongs to an opening procedure: answering it
     // lets that procedure finish before the window goes.
     if (QWidget *box = QApplication::activeModalWidget())
         box->close();
-    m_window->close();
+    if (m_window)
+        m_window->close();
     QCoreApplication::exit(0);
 }

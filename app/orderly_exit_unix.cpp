@@ -48,8 +48,11 @@ void OrderlyExit::stopListening()
 {
     if (!m_listener)
         return;
+    // After a request the process is on its way out with status 0: a signal
+    // repeated now (a service manager sending TERM again, Ctrl+C pressed
+    // twice) must not cut that short.
     struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
+    action.sa_handler = m_requested ? SIG_IGN : SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (const int signal : kSignals)
         ::sigaction(signal, &action, nullptr);

@@ -16,8 +16,11 @@ int runProgram(const PortLocator &locator)
     QApplication::setFont(form1Font());
     // Lets the desktop match the window to the installed menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.rs232test"));
+    // Made before the window, so that it outlives the window: signals are
+    // handled until the window has closed its port and released the lock.
+    OrderlyExit orderlyExit;
     Form1 form(locator);
-    const OrderlyExit orderlyExit(&form, form.controls().MSComm1);
+    orderlyExit.watch(&form, form.controls().MSComm1);
     form.load();
     if (orderlyExit.requested())
         return 0; // asked to end while the start-up warning was open

@@ -2,6 +2,8 @@
 // procedures catch it.
 #pragma once
 
+#include "serial/device_holder.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -32,20 +34,13 @@ public:
     // The device concerned, such as "/dev/ttyUSB0"; empty when COMn has none.
     QString device() const { return m_device; }
 
-    // The program holding the device, when the reason is InUse and the
-    // system says which (0 and empty otherwise).
-    qint64 holderPid() const { return m_holderPid; }
-    QString holderName() const { return m_holderName; }
-    void setHolder(qint64 pid, const QString &name)
-    {
-        m_holderPid = pid;
-        m_holderName = name;
-    }
+    // Who holds the device, when the reason is InUse (Unknown otherwise).
+    const DeviceHolder &holder() const { return m_holder; }
+    void setHolder(const DeviceHolder &holder) { m_holder = holder; }
 
 private:
     QString m_message;
     Reason m_reason = Reason::Other;
     QString m_device;
-    qint64 m_holderPid = 0;
-    QString m_holderName;
+    DeviceHolder m_holder;
 };

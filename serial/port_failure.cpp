@@ -1,12 +1,12 @@
-// Why a port failed: from the device node, its permissions and the holders the
-// system knows of (Qt's lock file, then the processes that have it open).
+// Why a port failed: from the device node, its permissions and the holder the
+// system knows of (serial/device_holder).
 #include "serial/port_failure.h"
 
+#include "serial/device_holder.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -21,83 +21,10 @@ QString tr(const char *text)
     return QCoreApplication::translate("MSComm", text);
 }
 
-struct Holder
-{
-    qint64 pid = 0;
-    QString name;
-};
-
-QString processName(qint64 pid)
-{
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    if (!comm.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLocal8Bit(comm.readAll()).trimmed();
-}
-
-// The lock file QSerialPort and other serial programs leave while they have
-// the device open: "LCK..ttyS0" in one of the usual lock folders.
-Holder lockFileHolder(const QString &device)
-{
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name.remove(0, 5);
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    const QStringList folders {
-        QStringLiteral("/var/lock"),       QStringLiteral("/run/lock"),
-        QStringLiteral("/etc/locks"),      QStringLiteral("/var/spool/locks"),
-        QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"),
-        QStringLiteral("/var/tmp")};
-    for (const QString &folder : folders) {
-        const QString path = folder + QLatin1String("/LCK..") + name;
-        if (!QFileInfo::exists(path))
-            continue;
-        QLockFile lock(path);
-        qint64 pid = 0;
-        QString host;
-        QString application;
-        if (lock.getLockInfo(&pid, &host, &application) && pid > 0) {
-            const QString running = processName(pid);
-            return {pid, running.isEmpty() ? application : running};
-        }
-    }
-    return {};
-}
-
-// Another process that has the device open, as far as this user may see.
-Holder openerHolder(const QString &device)
-{
-#ifdef Q_OS_LINUX
-    const QString target = QFileInfo(device).canonicalFilePath();
-    if (target.isEmpty())
-        return {};
-    const qint64 self = QCoreApplication::applicationPid();
-    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : processes) {
-        bool ok = false;
-        const qint64 pid = entry.toLongLong(&ok);
-        if (!ok || pid == self)
-            continue;
-        const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
-        const QStringList links = QDir(fds).entryList(QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &fd : links) {
-            if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd) == target)
-                return {pid, processName(pid)};
-        }
-    }
-#else
-    Q_UNUSED(device)
-#endif
-    return {};
-}
-
 CommError inUse(const QString &message, const QString &device)
 {
     CommError error(message, CommError::Reason::InUse, device);
-    Holder holder = lockFileHolder(device);
-    if (holder.pid == 0)
-        holder = openerHolder(device);
-    error.setHolder(holder.pid, holder.name);
+    error.setHolder(findDeviceHolder(device));
     return error;
 }
 
@@ -119,7 +46,8 @@ bool accessDenied(const QString &device)
 CommError openFailure(int portNumber, const QString &device, OpenRefusal refusal,
                       const QString &detail)
 {
-    const QString message = tr("Cannot open COM%1 (%2): %3").arg(portNumber).arg(device, detail);
+    const QString message =
+        tr("Cannot open COM%1 (%2): %3").arg(QString::number(portNumber), device, detail);
 #ifdef Q_OS_UNIX
     const bool present = QFileInfo::exists(device);
 #else
@@ -140,8 +68,7 @@ CommError openFailure(int portNumber, const QString &device, OpenRefusal refusal
 CommError deviceInUse(int portNumber, const QString &device)
 {
     return inUse(tr("Cannot open COM%1 (%2): the device is in use by another program.")
-                     .arg(portNumber)
-                     .arg(device),
+                     .arg(QString::number(portNumber), device),
                  device);
 }
 
@@ -149,9 +76,9 @@ CommError lostLine(int portNumber, const QString &device)
 {
 #ifdef Q_OS_UNIX
     if (!device.isEmpty() && !QFileInfo::exists(device))
-        return CommError(tr("COM%1 (%2) was unplugged.").arg(portNumber).arg(device),
+        return CommError(tr("COM%1 (%2) was unplugged.").arg(QString::number(portNumber), device),
                          CommError::Reason::NoDevice, device);
 #endif
-    return CommError(tr("COM%1 (%2) was hung up.").arg(portNumber).arg(device),
+    return CommError(tr("COM%1 (%2) was hung up.").arg(QString::number(portNumber), device),
                      CommError::Reason::HungUp, device);
 }

@@ -3,6 +3,7 @@
 #include "serial/serial_line.h"
 
 #include "serial/comm_error.h"
+#include "serial/lock_file.h"
 #include "serial/port_failure.h"
 
 #include <QSerialPort>
@@ -108,6 +109,14 @@ void SerialLine::open(int portNumber, const QString &device, const LineSettings 
     port.setStopBits(toQt(settings.stopBits));
     port.setFlowControl(QSerialPort::NoFlowControl);
     port.setReadBufferSize(kReadAheadBytes);
+    // QLockFile reads whatever bears the lock file's name, to see whether it
+    // is stale: a FIFO there blocks it for good, /dev/zero never ends, a
+    // huge file is read whole. Such a file is a lock held by someone
+    // unknown, and Qt never gets to it.
+    const LockFileInfo lock = inspectLockFile(qtLockFilePath(device));
+    if (lock.state == LockFileInfo::State::NotRegular
+        || lock.state == LockFileInfo::State::TooLarge)
+        throw deviceInUse(portNumber, device);
     if (!port.open(QIODevice::ReadWrite)) {
         const QSerialPort::SerialPortError error = port.error();
         const QString reason = port.errorString();

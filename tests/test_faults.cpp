@@ -1,9 +1,11 @@
 // Faults a user meets with the whole program: the board hanging up in the
 // middle of a burst and coming back, a flood of typed keys, a megabyte of random and broken
-// code page 936 in random pieces, and the inputs the receive-path fuzzer
-// found, replayed.
+// code page 936 in random pieces, the window closed while text pours in, and
+// the inputs the receive-path fuzzer found, replayed. tests/test_program_faults.sh
+// has those only the real program shows: signals, hostile lock files.
 #include "fixture.h"
 #include "fuzz/receive_check.h"
+#include "serial/comm_error.h"
 #include "serial/gbk.h"
 
 #include <QApplication>
@@ -140,6 +142,7 @@ private slots:
     void hangUpInTheMiddleOfABurstAndComingBack();
     void typingFlood();
     void megabyteOfBadBytesThroughTheWindow();
+    void windowClosedWhileTextPoursIn();
     void receivePath_data();
     void receivePath();
 };
@@ -262,6 +265,38 @@ void TestFaults::megabyteOfBadBytesThroughTheWindow()
     QCOMPARE(f.board().received(), QByteArray("K"));
     QVERIFY(f.board().send("ok"));
     QTRY_COMPARE(c.fssj1->text().right(2), QStringLiteral("ok"));
+}
+
+// The window goes while text is still owed to the receive box: the serial
+// control has closed the port, and released the device to other programs,
+// before the receive box it notifies is destroyed.
+void TestFaults::windowClosedWhileTextPoursIn()
+{
+    bool boxDestroyed = false;
+    bool openWhenBoxWent = true;
+    QString takenWhenBoxWent;
+    {
+        FormFixture f;
+        f.board().setEcho(false);
+        QVERIFY(f.start(FormFixture::Loaded));
+        const QString device = f.board().slavePath();
+        QVERIFY(f.board().send(numberedLines(256 * 1024)));
+        QVERIFY(spinEventLoopUntil([&] { return f.c.fssj1->length() > 0; }, 30000));
+        const MSComm *comm = f.c.MSComm1;
+        QObject::connect(f.c.fssj1, &QObject::destroyed, [&, comm, device] {
+            boxDestroyed = true;
+            openWhenBoxWent = comm->PortOpen();
+            MSComm other(ptyLocator({{1, device}}));
+            try {
+                other.setPortOpen(true);
+            } catch (const CommError &error) {
+                takenWhenBoxWent = error.message();
+            }
+        });
+    }
+    QVERIFY(boxDestroyed);
+    QVERIFY2(!openWhenBoxWent, "the port was still open when the receive box was destroyed");
+    QVERIFY2(takenWhenBoxWent.isEmpty(), qPrintable(takenWhenBoxWent));
 }
 
 // The receive path checked by fuzz/receive_check on the inputs the fuzzer

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+#include <QTextDocument>
 
 QString shownLamps(const Form1Controls &form)
 {
@@ -23,6 +24,15 @@ QString shownLamps(const Form1Controls &form)
 QString shownCodes(const Form1Controls &form)
 {
     return form.Text1->text() + u' ' + form.Text2->text() + u' ' + form.Text3->text();
+}
+
+QString shownToolTip(const QString &toolTip)
+{
+    if (!Qt::mightBeRichText(toolTip))
+        return toolTip;
+    QTextDocument document;
+    document.setHtml(toolTip);
+    return document.toPlainText();
 }
 
 bool showAndActivate(Form1 &form)

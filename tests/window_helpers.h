@@ -1,5 +1,5 @@
-// Helpers for the tests of the whole window: the lamps and codes as the user
-// sees them, showing the window, choosing from the port list.
+// Helpers for the tests of the whole window: the lamps, codes and tooltips as
+// the user sees them, showing the window, choosing from the port list.
 #pragma once
 
 #include <QString>
@@ -13,6 +13,10 @@ QString shownLamps(const Form1Controls &form);
 
 // The three code boxes, character, decimal and hexadecimal: "z 122 7AH".
 QString shownCodes(const Form1Controls &form);
+
+// A tooltip's text as QToolTip shows it: rendered when Qt takes it for rich
+// text, else as it is.
+QString shownToolTip(const QString &toolTip);
 
 // Shows the window centred and makes it the active one, as when the user
 // starts the program; false if it never became active.

@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 
 #include <optional>
 
@@ -40,6 +41,15 @@ const QString kReasonPermission =
                    "sudo usermod -aG dialout $USER\n然后注销并重新登录。");
 const QString kReasonInUse = QStringLiteral("%1正被其它程序占用。");
 const QString kReasonInUseBy = QStringLiteral("%1正被其它程序占用：%2（进程号%3）。");
+const QString kReasonInUseByPid = QStringLiteral("%1正被其它程序占用（进程号%2）。");
+const QString kReasonLockedBy =
+    QStringLiteral("%1正被其它程序占用：锁文件%2记录的进程号是%3，但该进程没有打开此设备。");
+const QString kReasonStaleLock =
+    QStringLiteral("%1正被其它程序占用；锁文件%2已失效（记录的进程号%3已不存在）。");
+const QString kReasonOddLockFile =
+    QStringLiteral("%1正被未知程序占用：锁文件%2不是普通文件（可能是管道、设备或链接）。");
+const QString kReasonOversizedLockFile =
+    QStringLiteral("%1正被未知程序占用：锁文件%2过大，不是有效的锁文件。");
 const QString kReasonHungUp = QStringLiteral("%1的线路已挂断。");
 const QString kReasonOther = QStringLiteral("无法打开%1：%2");
 // What each item of comdk stands for, beyond its device.
@@ -58,6 +68,30 @@ void openingSequence(MSComm &comm, quint8 portNo)
     comm.setInBufferCount(0);
 }
 
+// One arg() for all: a holder's name such as "a%1" is outside text, never a
+// place for the next argument.
+QString inUseReason(const QString &device, const DeviceHolder &holder)
+{
+    const QString pid = QString::number(holder.pid);
+    switch (holder.kind) {
+    case DeviceHolder::Kind::Process:
+        if (holder.name.isEmpty())
+            return kReasonInUseByPid.arg(device, pid);
+        return kReasonInUseBy.arg(device, holder.name, pid);
+    case DeviceHolder::Kind::LockedBy:
+        return kReasonLockedBy.arg(device, holder.lockFile, pid);
+    case DeviceHolder::Kind::StaleLock:
+        return kReasonStaleLock.arg(device, holder.lockFile, pid);
+    case DeviceHolder::Kind::OddLockFile:
+        return kReasonOddLockFile.arg(device, holder.lockFile);
+    case DeviceHolder::Kind::OversizedLockFile:
+        return kReasonOversizedLockFile.arg(device, holder.lockFile);
+    case DeviceHolder::Kind::Unknown:
+        break;
+    }
+    return kReasonInUse.arg(device);
+}
+
 QString failureReason(const CommError &error, quint8 portNo)
 {
     const QString device = error.device();
@@ -67,9 +101,7 @@ QString failureReason(const CommError &error, quint8 portNo)
     case CommError::Reason::PermissionDenied:
         return kReasonPermission.arg(device);
     case CommError::Reason::InUse:
-        if (error.holderPid() > 0)
-            return kReasonInUseBy.arg(device, error.holderName()).arg(error.holderPid());
-        return kReasonInUse.arg(device);
+        return inUseReason(device, error.holder());
     case CommError::Reason::HungUp:
         return kReasonHungUp.arg(device);
     case CommError::Reason::Other:
@@ -107,10 +139,26 @@ void fitWarningText(QMessageBox &box)
         label->setFixedWidth(oneLine / 2 + label->fontMetrics().height());
 }
 
+// A tooltip that shows text as it is: Qt takes a tooltip that looks like
+// markup for rich text, and process names, device names and what the system
+// says of them are outside text.
+QString plainToolTip(const QString &text)
+{
+    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+}
+
+// Why the port failed or was lost, in the status box's tooltip; screen
+// readers get the same words as its description.
+void setReason(const Form1Controls &form, const QString &reason)
+{
+    form.zttext->setToolTip(plainToolTip(reason));
+    form.zttext->setAccessibleDescription(reason);
+}
+
 void failurePresentation(const Form1Controls &form, quint8 portNo, const QString &reason = {})
 {
     form.zttext->setText(kStatusPrefix + QString::number(portNo) + kStatusFailed);
-    form.zttext->setToolTip(reason);
+    setReason(form, reason);
     form.LEDR->hide();
     form.LEDG->show();
     form.LEDM2->show();
@@ -128,7 +176,7 @@ void failurePresentation(const Form1Controls &form, quint8 portNo, const QString
 void openingSucceeded(const Form1Controls &form, quint8 portNo)
 {
     form.zttext->setText(kStatusPrefix + QString::number(portNo) + kStatusOpened);
-    form.zttext->setToolTip(QString());
+    setReason(form, QString());
 }
 
 QString itemTooltip(const SerialDevice &device)
@@ -208,7 +256,7 @@ void portLost(const Form1Controls &form, const Module1 &state)
 {
     form.zttext->setText(kStatusPrefix + QString::number(state.portNo) + kStatusLost);
     const CommError lost = lostLine(state.portNo, form.MSComm1->openedDevice());
-    form.zttext->setToolTip(failureReason(lost, state.portNo));
+    setReason(form, failureReason(lost, state.portNo));
 }
 
 void refreshPortTooltips(const Form1Controls &form)
@@ -216,5 +264,5 @@ void refreshPortTooltips(const Form1Controls &form)
     // One survey of the system for the whole list.
     const QList<SerialDevice> devices = form.MSComm1->locator().devices(form.comdk->count());
     for (int i = 0; i < form.comdk->count(); ++i)
-        form.comdk->setItemData(i, itemTooltip(devices.at(i)), Qt::ToolTipRole);
+        form.comdk->setItemData(i, plainToolTip(itemTooltip(devices.at(i))), Qt::ToolTipRole);
 }
