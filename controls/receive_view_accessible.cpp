@@ -1,6 +1,7 @@
 // The receive box's accessible interface and its text-change announcements.
 #include "controls/receive_view_accessible.h"
 
+#include "controls/arrival_notices.h"
 #include "controls/receive_view.h"
 
 #include <QAccessible>
@@ -231,4 +232,5 @@ void makeAccessible(ReceiveView *view)
     if (iface && !dynamic_cast<ReceiveViewAccessible *>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
     new TextAnnouncer(view);
+    new ArrivalNotices(view);
 }
