@@ -7,6 +7,7 @@
 #include "controls/port_list_accessible.h"
 #include "controls/receive_view.h"
 #include "controls/receive_view_accessible.h"
+#include "controls/screen_reader_notice.h"
 #include "form/form1_controls.h"
 
 #include <QGroupBox>
@@ -45,8 +46,17 @@ void setAccessibleNames(const Form1Controls &form)
     makeAccessible(form.fssj1);
     makeAccessible(form.comdk);
 
-    new LampNames({{form.LEDG, QStringLiteral("指示灯：绿灯亮")},
-                   {form.LEDR, QStringLiteral("指示灯：红灯亮")},
-                   {form.LEDM2, QStringLiteral("指示灯：不亮")}},
-                  form.Frame1[0]);
+    auto *lamps = new LampNames({{form.LEDG, QStringLiteral("指示灯：绿灯亮")},
+                                 {form.LEDR, QStringLiteral("指示灯：红灯亮")},
+                                 {form.LEDM2, QStringLiteral("指示灯：不亮")}},
+                                form.Frame1[0]);
+
+    // Changes away from the focus, told as notices: the status line, which
+    // a screen reader does not follow, and the lamp.
+    auto *status = new ScreenReaderNotice(form.zttext, form.zttext->text());
+    QObject::connect(form.zttext, &QLineEdit::textChanged, status,
+                     [status](const QString &text) { status->sayIfChanged(text); });
+    auto *lamp = new ScreenReaderNotice(form.Frame1[0], lamps->currentName());
+    QObject::connect(lamps, &LampNames::currentNameChanged, lamp,
+                     [lamp, lamps] { lamp->sayIfChanged(lamps->currentName()); });
 }

@@ -32,6 +32,10 @@ bool LampNames::eventFilter(QObject *watched, QEvent *event)
 void LampNames::update()
 {
     const QString name = currentName();
+    if (name == m_name)
+        return;
+    m_name = name;
     for (const Lamp &lamp : m_lamps)
         lamp.picture->setAccessibleName(name);
+    emit currentNameChanged();
 }

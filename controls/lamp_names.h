@@ -26,6 +26,10 @@ public:
     // The name of the lamp that is seen, or "" when none is shown.
     QString currentName() const;
 
+signals:
+    // The lamp seen is another one (or none).
+    void currentNameChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -33,4 +37,5 @@ private:
     void update();
 
     QList<Lamp> m_lamps;
+    QString m_name;
 };

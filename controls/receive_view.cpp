@@ -75,6 +75,8 @@ void ReceiveView::requestRepaint()
 void ReceiveView::clear()
 {
     const qsizetype removed = m_lines.length();
+    if (removed > 0)
+        emit textAboutToBeRemoved(removed);
     m_lines.clear();
     m_firstLine = 0;
     m_cursor = m_anchor = 0;
@@ -97,6 +99,7 @@ void ReceiveView::dropOldestText()
 {
     qsizetype removedLines = 0;
     const qsizetype excess = m_lines.length() - m_maximumCharacters;
+    emit textAboutToBeRemoved(m_lines.frontCut(excess + m_maximumCharacters / 8));
     const qsizetype removed = m_lines.removeFront(excess + m_maximumCharacters / 8, &removedLines);
     m_firstLine = qBound<qsizetype>(0, m_firstLine - removedLines, m_lines.lineCount() - 1);
     m_cursor = qMax<qsizetype>(0, m_cursor - removed);

@@ -61,6 +61,9 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 signals:
+    // Before characters are dropped from the start (all of them on clear()),
+    // while they can still be read.
+    void textAboutToBeRemoved(qsizetype fromFront);
     // After every change: removedFromFront characters dropped from the start
     // (all of them on clear()), then appended characters added at the end.
     void textChanged(qsizetype removedFromFront, qsizetype appended);

@@ -1,11 +1,14 @@
 // The receive box's accessible interface and its text-change announcements.
 #include "controls/receive_view_accessible.h"
 
+#include "controls/arrival_notices.h"
 #include "controls/receive_view.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QDeadlineTimer>
 #include <QPointer>
+#include <QTimer>
 
 // What a screen reader reads: the text as received, line breaks included.
 class ReceiveViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
@@ -117,6 +120,11 @@ public:
 
 namespace {
 
+// Most characters one text-removed announcement carries.
+constexpr qsizetype kMaxRemovedPiece = 64 * 1024;
+// Least time between two announcements of added text.
+constexpr int kInsertGapMs = 100;
+
 QAccessibleInterface *receiveViewFactory(const QString &className, QObject *object)
 {
     if (className == QLatin1String("ReceiveView") && object && object->isWidgetType())
@@ -124,10 +132,13 @@ QAccessibleInterface *receiveViewFactory(const QString &className, QObject *obje
     return nullptr;
 }
 
-// Gathers a view's changes and announces them once per event-loop pass: the
-// characters dropped from the start, then those added at the end. It listens
-// to the view only while a screen reader does, so that the view's appends
-// cost nothing more without one.
+// Tells a screen reader of a view's changes as its accessible text: what is
+// dropped from the start at once, with the characters dropped, and what is
+// added at the end gathered, at the end of the event-loop pass in which it
+// came but no sooner than kInsertGapMs after the last such announcement, so
+// that a flood from the line does not flood the screen reader with events.
+// It listens to the view only while a screen reader does, so that the view's
+// appends cost nothing more without one.
 class TextAnnouncer : public QObject, public QAccessible::ActivationObserver
 {
 public:
@@ -136,6 +147,8 @@ public:
         , m_view(view)
         , m_announced(view->length())
     {
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, &TextAnnouncer::announce);
         QAccessible::installActivationObserver(this);
         accessibilityActiveChanged(QAccessible::isActive());
     }
@@ -144,51 +157,63 @@ public:
     void accessibilityActiveChanged(bool active) override
     {
         disconnect(m_listening);
+        disconnect(m_removing);
+        m_timer.stop();
         m_announced = m_view->length();
-        m_removed = m_appended = 0;
-        if (active)
+        m_appended = 0;
+        if (active) {
             m_listening = connect(m_view, &ReceiveView::textChanged, this, &TextAnnouncer::changed);
+            m_removing = connect(m_view, &ReceiveView::textAboutToBeRemoved, this,
+                                 &TextAnnouncer::aboutToRemove);
+        }
     }
 
 private:
-    void changed(qsizetype removedFromFront, qsizetype appended)
+    void changed(qsizetype /*removedFromFront: told before*/, qsizetype appended)
     {
-        const qsizetype fromAnnounced = qMin(removedFromFront, m_announced - m_removed);
-        m_removed += fromAnnounced;
-        m_appended = qMax<qsizetype>(0, m_appended - (removedFromFront - fromAnnounced));
         m_appended += appended;
-        if (!m_scheduled) {
-            m_scheduled = true;
-            QMetaObject::invokeMethod(this, &TextAnnouncer::announce, Qt::QueuedConnection);
+        if (m_appended > 0 && !m_timer.isActive())
+            m_timer.start(int(qMax<qint64>(0, m_quietUntil.remainingTime())));
+    }
+
+    // The announced characters among those about to go, in pieces of a
+    // bounded size, so that clearing a full box copies no more than a piece
+    // at a time; a piece never ends between the halves of a surrogate pair.
+    void aboutToRemove(qsizetype fromFront)
+    {
+        const qsizetype announced = qMin(fromFront, m_announced);
+        m_appended = qMax<qsizetype>(0, m_appended - (fromFront - announced));
+        m_announced -= announced;
+        const QString &text = m_view->text();
+        for (qsizetype done = 0; done < announced;) {
+            qsizetype piece = qMin(kMaxRemovedPiece, announced - done);
+            if (done + piece < announced && text.at(done + piece - 1).isHighSurrogate())
+                --piece;
+            QAccessibleTextRemoveEvent event(m_view, 0, text.mid(done, piece));
+            QAccessible::updateAccessibility(&event);
+            done += piece;
         }
     }
 
     void announce()
     {
-        m_scheduled = false;
-        if (!m_view)
-            return;
-        if (m_removed > 0) {
-            // The characters are gone; the announcement carries their count.
-            QAccessibleTextRemoveEvent event(m_view, 0, QString(m_removed, u' '));
-            QAccessible::updateAccessibility(&event);
-        }
-        const qsizetype kept = m_announced - m_removed;
-        const QString inserted = m_view->text().mid(kept, m_appended);
+        const QString inserted = m_view->text().mid(m_announced, m_appended);
         if (!inserted.isEmpty()) {
-            QAccessibleTextInsertEvent event(m_view, int(kept), inserted);
+            QAccessibleTextInsertEvent event(m_view, int(m_announced), inserted);
             QAccessible::updateAccessibility(&event);
         }
         m_announced = m_view->length();
-        m_removed = m_appended = 0;
+        m_appended = 0;
+        m_quietUntil.setRemainingTime(kInsertGapMs);
     }
 
     QPointer<ReceiveView> m_view;
     qsizetype m_announced; // characters a screen reader has been told of
-    qsizetype m_removed = 0; // of those, dropped since
     qsizetype m_appended = 0; // added since, not yet announced
-    bool m_scheduled = false;
+    QTimer m_timer;
+    QDeadlineTimer m_quietUntil;
     QMetaObject::Connection m_listening;
+    QMetaObject::Connection m_removing;
 };
 
 } // namespace
@@ -207,4 +232,5 @@ void makeAccessible(ReceiveView *view)
     if (iface && !dynamic_cast<ReceiveViewAccessible *>(iface))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(iface));
     new TextAnnouncer(view);
+    new ArrivalNotices(view);
 }

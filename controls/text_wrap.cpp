@@ -78,15 +78,30 @@ void WrappedText::clear()
     startLine();
 }
 
-qsizetype WrappedText::removeFront(qsizetype count, qsizetype *removedLines)
+qsizetype WrappedText::frontCut(qsizetype count) const
 {
     count = qBound<qsizetype>(0, count, m_text.size());
-    *removedLines = 0;
     if (count == 0)
         return 0;
     const auto next = std::lower_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), count);
+    if (next != m_lineStarts.cend())
+        return *next;
+    // The cut falls inside the last visual line: keep pairs whole.
+    if (count < m_text.size()
+        && (m_text.at(count).isLowSurrogate()
+            || (m_text.at(count - 1) == u'\r' && m_text.at(count) == u'\n')))
+        ++count;
+    return count;
+}
+
+qsizetype WrappedText::removeFront(qsizetype count, qsizetype *removedLines)
+{
+    const qsizetype removed = frontCut(count);
+    *removedLines = 0;
+    if (removed == 0)
+        return 0;
+    const auto next = std::lower_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), removed);
     if (next != m_lineStarts.cend()) {
-        const qint32 removed = *next;
         const qsizetype lines = next - m_lineStarts.cbegin();
         // Moved down rather than cut off at the front, so that the space freed
         // is reused by the next appends instead of growing the buffers.
@@ -95,22 +110,17 @@ qsizetype WrappedText::removeFront(qsizetype count, qsizetype *removedLines)
         m_text.resize(m_text.size() - removed);
         qint32 *starts = m_lineStarts.data();
         for (qsizetype line = lines; line < m_lineStarts.size(); ++line)
-            starts[line - lines] = starts[line] - removed;
+            starts[line - lines] = starts[line] - qint32(removed);
         m_lineStarts.resize(m_lineStarts.size() - lines);
         m_breakPosition -= removed;
         *removedLines = lines;
         return removed;
     }
-    // The cut falls inside the last visual line: keep pairs whole and wrap
-    // the remaining piece of that line again.
-    if (count < m_text.size()
-        && (m_text.at(count).isLowSurrogate()
-            || (m_text.at(count - 1) == u'\r' && m_text.at(count) == u'\n')))
-        ++count;
+    // Within the last visual line: wrap the remaining piece of it again.
     *removedLines = m_lineStarts.size() - 1;
-    m_text.remove(0, count);
+    m_text.remove(0, removed);
     relayout(m_wrapWidth);
-    return count;
+    return removed;
 }
 
 qsizetype WrappedText::lineEnd(qsizetype line) const

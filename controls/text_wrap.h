@@ -48,6 +48,8 @@ public:
     // line start, and the visual lines they filled. Returns the characters
     // removed; *removedLines receives the number of visual lines removed.
     qsizetype removeFront(qsizetype count, qsizetype *removedLines);
+    // The characters removeFront(count) would remove.
+    qsizetype frontCut(qsizetype count) const;
 
     qsizetype lineCount() const { return m_lineStarts.size(); }
     qsizetype lineStart(qsizetype line) const { return m_lineStarts.at(line); }

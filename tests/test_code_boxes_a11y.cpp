@@ -2,6 +2,7 @@
 // control names, the lit lamp, and the receive box's text. Run on a real X
 // server (Xvfb), where Qt's accessibility is there to switch on, at scale 1,
 // 1.5 and 2 (QT_SCALE_FACTOR).
+#include "accessible_events.h"
 #include "fixture.h"
 
 #include <QAccessible>
@@ -19,53 +20,6 @@ QAccessibleInterface *accessible(QObject *object)
     return QAccessible::queryAccessibleInterface(object);
 }
 
-QList<QAccessibleEvent *> *s_events = nullptr;
-
-// Keeps text-change announcements, as a screen reader would receive them.
-void keepTextEvents(QAccessibleEvent *event)
-{
-    if (!s_events)
-        return;
-    if (event->type() == QAccessible::TextInserted) {
-        const auto *e = static_cast<QAccessibleTextInsertEvent *>(event);
-        s_events->append(
-            new QAccessibleTextInsertEvent(e->object(), e->changePosition(), e->textInserted()));
-    } else if (event->type() == QAccessible::TextRemoved) {
-        const auto *e = static_cast<QAccessibleTextRemoveEvent *>(event);
-        s_events->append(
-            new QAccessibleTextRemoveEvent(e->object(), e->changePosition(), e->textRemoved()));
-    }
-}
-
-// Puts keepTextEvents in as Qt's handler of accessibility updates, with
-// accessibility on, for as long as it lives: however the test ends, the
-// handler it replaced is back, accessibility off and the kept events freed.
-class TextEventsKept
-{
-public:
-    explicit TextEventsKept(QList<QAccessibleEvent *> *events)
-        : m_previous(QAccessible::installUpdateHandler(keepTextEvents))
-        , m_events(events)
-    {
-        s_events = events;
-        QAccessible::setActive(true);
-    }
-    ~TextEventsKept()
-    {
-        QAccessible::installUpdateHandler(m_previous);
-        QAccessible::setActive(false);
-        s_events = nullptr;
-        qDeleteAll(*m_events);
-        m_events->clear();
-    }
-    TextEventsKept(const TextEventsKept &) = delete;
-    TextEventsKept &operator=(const TextEventsKept &) = delete;
-
-private:
-    QAccessible::UpdateHandler m_previous;
-    QList<QAccessibleEvent *> *m_events;
-};
-
 } // namespace
 
 class TestCodeBoxesA11y : public QObject
@@ -81,7 +35,8 @@ private slots:
     void controlsAreNamedAfterTheirCaptions();
     void lampsSayWhichIsLit();
     void receiveBoxReadsAsText();
-    void arrivalsAreAnnouncedOncePerPass();
+    void arrivalsAreAnnouncedGathered();
+    void droppedTextIsAnnouncedInBoundedPieces();
 
 private:
     std::unique_ptr<FormFixture> m_f; // no boards: nothing here talks to a port
@@ -236,46 +191,77 @@ void TestCodeBoxesA11y::receiveBoxReadsAsText()
              QStringLiteral("line two"));
 }
 
-void TestCodeBoxesA11y::arrivalsAreAnnouncedOncePerPass()
+// Text added is announced once per pass, at most one announcement per 100 ms;
+// text dropped is announced at once, with the characters dropped.
+void TestCodeBoxesA11y::arrivalsAreAnnouncedGathered()
 {
     ReceiveView *view = m_f->c.fssj1;
-    QList<QAccessibleEvent *> events;
-    const TextEventsKept kept(&events);
+    AccessibleEventsKept events;
     QTRY_VERIFY(QAccessible::isActive());
-    const auto kinds = [&] {
-        QStringList seen;
-        for (QAccessibleEvent *e : std::as_const(events)) {
-            if (e->type() == QAccessible::TextInserted) {
-                const auto *i = static_cast<QAccessibleTextInsertEvent *>(e);
-                seen << QStringLiteral("+%1:%2").arg(i->changePosition()).arg(i->textInserted());
-            } else {
-                const auto *r = static_cast<QAccessibleTextRemoveEvent *>(e);
-                seen << QStringLiteral("-%1:%2")
-                            .arg(r->changePosition())
-                            .arg(r->textRemoved().size());
-            }
-        }
-        qDeleteAll(events);
-        events.clear();
-        return seen;
-    };
+    const auto textEvents = [&] { return events.takeTextChanges(); };
 
     view->appendText(u"ab");
     for (const QChar ch : QStringLiteral("中文\r\n"))
         view->appendText(QStringView(&ch, 1));
-    QCOMPARE(kinds(), QStringList()); // nothing until the pass ends
+    QCOMPARE(textEvents(), QStringList()); // nothing until the pass ends
     QCoreApplication::processEvents();
-    QCOMPARE(kinds(), QStringList({QStringLiteral("+0:ab中文\r\n")}));
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("+0:ab中文\r\n")}));
 
     view->appendText(u"x");
     QCoreApplication::processEvents();
-    QCOMPARE(kinds(), QStringList({QStringLiteral("+6:x")}));
+    view->appendText(u"y");
+    QVERIFY(events.waitForTextChange());
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("+6:xy")}));
 
-    // Cleared, then text again in the same pass.
+    // Cleared, then text again before the next announcement: what was there
+    // goes at once, what came after it in one announcement.
+    view->appendText(u"z");
     view->clear();
-    view->appendText(u"yz");
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("-0:ab中文\r\nxy")}));
+    view->appendText(u"12");
+    QVERIFY(events.waitForTextChange());
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("+0:12")}));
+
+    // The oldest text dropped when the box is full: the characters dropped,
+    // up to the line start where the drop ends.
+    view->setMaximumCharacters(16);
+    view->appendText(u"\r\nthird\r\n");
+    QVERIFY(events.waitForTextChange());
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("+2:\r\nthird\r\n")}));
+    view->appendText(u"fourth\r\n");
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("-0:12\r\nthird\r\n")}));
+    QCOMPARE(view->text(), QStringLiteral("fourth\r\n"));
+    QVERIFY(events.waitForTextChange());
+    QCOMPARE(textEvents(), QStringList({QStringLiteral("+0:fourth\r\n")}));
+}
+
+// Clearing a box of more than one announcement's worth: pieces that together
+// are the text, none larger than 64 Ki characters, none ending inside a pair.
+void TestCodeBoxesA11y::droppedTextIsAnnouncedInBoundedPieces()
+{
+    ReceiveView *view = m_f->c.fssj1;
+    AccessibleEventsKept events;
+    QTRY_VERIFY(QAccessible::isActive());
+    QString text(65535, u'a');
+    text += QStringLiteral("😀"); // a pair across the 64 Ki boundary
+    text += QString(80000, u'b');
+    view->setText(text);
     QCoreApplication::processEvents();
-    QCOMPARE(kinds(), QStringList({QStringLiteral("-0:7"), QStringLiteral("+0:yz")}));
+    QCOMPARE(events.takeTextChanges().size(), 1); // the text, inserted
+
+    view->clear();
+    const QStringList pieces = events.takeTextChanges();
+    QCOMPARE(pieces.size(), 3);
+    QString removed;
+    for (const QString &piece : pieces) {
+        QVERIFY(piece.startsWith(u"-0:"));
+        const QString chars = piece.mid(3);
+        QVERIFY2(chars.size() <= 64 * 1024, qPrintable(QString::number(chars.size())));
+        QVERIFY(!chars.back().isHighSurrogate());
+        removed += chars;
+    }
+    QCOMPARE(removed.size(), text.size());
+    QVERIFY(removed == text);
 }
 
 QTEST_MAIN(TestCodeBoxesA11y)
