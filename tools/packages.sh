@@ -31,12 +31,12 @@ BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
 # desktop-file and AppStream validators and dpkg's tools for the package
 # check, and for the real input method and screen-reader test a D-Bus session, fcitx5 pinyin with its Qt 6
 # module, the accessibility bus and its Python client; KWin (with its Breeze
-# frames) and mutter for the window-manager tests; Qt's GTK 3 theme, qt6ct and
+# frames), mutter, metacity and xfwm4 for the window-manager tests; Qt's GTK 3 theme, qt6ct and
 # ImageMagick's screenshots for the dark-theme tests.
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils openbox wmctrl fonts-noto-cjk
                clang-format clang-tidy clang libclang-rt-14-dev
                desktop-file-utils appstream dpkg-dev file
                dbus-x11 fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
                at-spi2-core python3-pyatspi
-               kwin-x11 kwin-style-breeze mutter
+               kwin-x11 kwin-style-breeze mutter metacity xfwm4
                qt6-gtk-platformtheme qt6ct imagemagick)
