@@ -120,10 +120,10 @@ stop_program() {
     program_pid=''
 }
 
-# Takes a picture of window $1 (or root) as $2.ppm, and into $RS232_SHOTS as $3-THEME.png.
+# Takes a picture of window $1 (or root) as $2.ppm, and into $RS232_SHOTS as $3.png.
 shoot() {
     import -window "$1" -depth 8 "$2.ppm"
-    [ -z "${RS232_SHOTS:-}" ] || { mkdir -p "$RS232_SHOTS" && import -window "$1" "$RS232_SHOTS/$3-$theme.png"; }
+    [ -z "${RS232_SHOTS:-}" ] || { mkdir -p "$RS232_SHOTS" && import -window "$1" "$RS232_SHOTS/$3.png"; }
 }
 
 measure_window none

@@ -69,8 +69,9 @@ start_xvfb
 dbus-update-activation-environment DISPLAY XAUTHORITY XDG_CONFIG_HOME XDG_DATA_HOME \
     XDG_CACHE_HOME XDG_RUNTIME_DIR 2>/dev/null || true
 start_echoing_board
-# Qt's own programs (KWin) must not pick up the program's sanitizer settings.
-env -u LD_PRELOAD "${wm_command[@]}" >"$scratch/wm.log" 2>&1 &
+# KWin without compositing, so that a screenshot of the root window shows
+# what is on the screen; placement and maximize do not depend on it.
+KWIN_COMPOSE=N "${wm_command[@]}" >"$scratch/wm.log" 2>&1 &
 wm_pid=$!
 for _ in $(seq 150); do
     wmctrl -m >/dev/null 2>&1 && break
@@ -155,6 +156,7 @@ expect_centred() {
 shoot() {
     [ -n "${RS232_SHOTS:-}" ] || return 0
     mkdir -p "$RS232_SHOTS"
+    sleep 1 # past the window manager's mapping animation
     import -window root "$RS232_SHOTS/$1-$wm.png"
 }
 
@@ -177,7 +179,6 @@ expect_maximize_refused() {
 echo "-- $wm: the window"
 run_program "$pty" "$TITLE"
 expect_centred "window"
-shoot window
 actions=$(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS)
 echo "   allowed actions: ${actions#*= }"
 grep -q _NET_WM_ACTION_MOVE <<<"$actions" || fail "no allowed actions set by $wm"
@@ -197,6 +198,7 @@ if [ "$wm" = mutter ] || [ "$wm" = metacity ]; then
     expect_maximize_refused "Super+Up" xdotool key super+Up
 fi
 expect_centred "window after the requests"
+shoot window
 stop_program
 
 echo "-- $wm: the warning box"
