@@ -21,7 +21,8 @@ constexpr int kPollMs = 5;
 
 struct FreeDeleter
 {
-    void operator()(void *reply) const { std::free(reply); } // NOLINT: xcb's replies are malloc'd
+    // xcb's replies are malloc'd.
+    void operator()(void *reply) const { std::free(reply); }
 };
 template<typename Reply> using ReplyPtr = std::unique_ptr<Reply, FreeDeleter>;
 
