@@ -56,10 +56,14 @@ custom_palette=true
 CONF
 export QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 unset QT_QPA_PLATFORMTHEME GTK_THEME QT_STYLE_OVERRIDE
-dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
-    >/dev/null || fail "the accessibility bus (at-spi2-core) did not start"
 
 start_xvfb
+# The accessibility bus, started through D-Bus, keeps its socket in this
+# run's folders and names this run's X server, not those of another run.
+dbus-update-activation-environment DISPLAY XAUTHORITY XDG_CONFIG_HOME XDG_DATA_HOME \
+    XDG_CACHE_HOME XDG_RUNTIME_DIR || fail "cannot pass the environment to D-Bus"
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+    >/dev/null || fail "the accessibility bus (at-spi2-core) did not start"
 start_echoing_board
 xdotool mousemove 0 0
 
@@ -88,6 +92,7 @@ measure_window() {
             >"$scratch/$label.txt" 2>"$scratch/contrast.log"; do
         tries=$((tries + 1))
         [ "$tries" -lt 3 ] || { cat "$scratch/contrast.log" >&2; fail "no contrast table ($label)"; }
+        sleep 1
     done
     stop_program
     : >"$scratch/line"
