@@ -23,7 +23,7 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xauth xdotool import dbus-run-session python3 unshare; do
+for tool in Xvfb xauth xdotool xmessage import dbus-run-session python3 unshare; do
     command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
 done
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "skipped: no python3-pyatspi"; exit 77; }
@@ -83,9 +83,17 @@ measure_window() {
         [ -s "$scratch/line" ] && break
         sleep 0.1
     done
+    # Another window takes the focus, so that no blinking caret is in the
+    # picture; it stays in the corner, clear of the program's window.
+    xmessage -geometry +0+0 other >/dev/null 2>&1 &
+    local other_pid=$! other
+    other=$(timeout 20 xdotool search --sync --onlyvisible --classname xmessage | head -n 1) \
+        || fail "the other window did not appear"
+    xdotool windowfocus --sync "$other"
     xdotool mousemove 0 0
     sleep 0.7
     shoot root "$scratch/$label" "window-$label"
+    kill "$other_pid"
     # Registering with the accessibility bus can time out on a loaded machine.
     local tries=0
     until /usr/bin/python3 "$here/text_contrast.py" rs232test "$scratch/$label.ppm" \
