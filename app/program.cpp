@@ -2,6 +2,7 @@
 #include "app/program.h"
 
 #include "app/form1_font.h"
+#include "app/form1_palette.h"
 #include "app/main_window.h"
 #include "app/orderly_exit.h"
 
@@ -12,6 +13,7 @@ int runProgram(const PortLocator &locator)
     // The window was laid out for the classic desktop look: frames with the
     // caption on their border and sunken three-dimensional text boxes.
     QApplication::setStyle(QStringLiteral("Windows"));
+    QApplication::setPalette(form1Palette());
     checkForChineseFont();
     QApplication::setFont(form1Font());
     // Lets the desktop match the window to the installed menu entry.

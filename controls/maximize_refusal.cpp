@@ -2,6 +2,7 @@
 #include "controls/maximize_refusal.h"
 
 #include "controls/window_centring.h"
+#include "controls/window_manager.h"
 
 #include <QEvent>
 #include <QTimer>
@@ -19,6 +20,13 @@ bool MaximizeRefusal::eventFilter(QObject *watched, QEvent *event)
     if (watched != m_window)
         return false;
     switch (event->type()) {
+    case QEvent::Show:
+        // Before the window is mapped, when the window manager decides what
+        // to offer. The border is resizable everywhere else.
+        if (!m_shown && WindowManager::offersMaximizeWithResize())
+            m_window->setFixedSize(m_window->size());
+        m_shown = true;
+        break;
     case QEvent::WindowStateChange:
         if ((m_window->windowState() & Qt::WindowMaximized) && !m_undoingMaximize) {
             // Undone from the event loop: the platform is still applying the

@@ -1,6 +1,8 @@
 // Keeps a window that has no maximize out of the maximized state, however the
 // window manager or a title bar of the platform's own brought it about, and
-// gives it back the size it had.
+// gives it back the size it had. Where the window manager offers maximize to
+// every window the user can resize (KWin), the window's size is fixed before
+// it is shown, so that no maximize is offered at all.
 #pragma once
 
 #include <QElapsedTimer>
@@ -28,4 +30,5 @@ private:
     QRect m_normalGeometry; // the last geometry while not maximized
     bool m_undoingMaximize = false;
     QElapsedTimer m_sinceUndo; // since a maximized state was undone
+    bool m_shown = false;
 };

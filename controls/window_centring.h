@@ -1,13 +1,18 @@
-// Centres a top-level window, frame included, on a point: when it is shown,
-// and once more when the window manager has framed it (on X11 the frame is
-// only known after the window is mapped). On Wayland a client cannot place
-// itself, so the compositor's placement is left alone.
+// Centres a top-level window, frame included, on a point. On X11 the frame is
+// asked of the window manager before the window is mapped, where it answers
+// that request (mutter, metacity, xfwm4, openbox), so the window appears
+// where it belongs; where it does not (KWin), the window is placed again as
+// soon as the window manager has said what frame it put round it. On Wayland
+// a client cannot place itself, so the compositor's placement is left alone.
 #pragma once
 
+#include <QMargins>
 #include <QObject>
 #include <QPoint>
+#include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -26,9 +31,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void place();
+    void place(const QMargins &frame);
+    void placeOnceFramed();
 
     QWidget *m_window;
     std::function<QPoint()> m_centre;
-    bool m_framed = false;
+    std::optional<QMargins> m_placedWith; // the frame the last placing allowed for
+    QTimer m_frameWait; // after mapping, until the window manager tells the frame
+    int m_frameChecksLeft = 0;
+    bool m_shown = false;
 };

@@ -30,9 +30,13 @@ BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
 # test, clang-tidy for the static analysis, clang's libFuzzer for fuzzing, the
 # desktop-file and AppStream validators and dpkg's tools for the package
 # check, and for the real input method and screen-reader tests a D-Bus session, fcitx5 pinyin with its Qt 6
-# module, the accessibility bus and its Python client, and Orca with speech-dispatcher.
+# module, the accessibility bus and its Python client, and Orca with speech-dispatcher; KWin (with its Breeze
+# frames), mutter, metacity and xfwm4 for the window-manager tests; Qt's GTK 3 theme, qt6ct and
+# ImageMagick's screenshots for the dark-theme tests.
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils openbox wmctrl fonts-noto-cjk
                clang-format clang-tidy clang libclang-rt-14-dev
                desktop-file-utils appstream dpkg-dev file
                dbus-x11 fcitx5 fcitx5-chinese-addons fcitx5-frontend-qt6
-               at-spi2-core python3-pyatspi orca speech-dispatcher)
+               at-spi2-core python3-pyatspi orca speech-dispatcher
+               kwin-x11 kwin-style-breeze mutter metacity xfwm4
+               qt6-gtk-platformtheme qt6ct imagemagick)
