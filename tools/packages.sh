@@ -21,9 +21,10 @@ ensure_packages() {
     fi
 }
 
-# What building the program needs.
+# What building the program needs (libxcb1-dev: the requests to the X11
+# window manager go through Qt's xcb connection).
 BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev
-                fonts-wqy-microhei)
+                libxcb1-dev fonts-wqy-microhei)
 
 # What the tests need besides: an X server and xdotool for the real-keyboard
 # test, openbox and wmctrl for the window-manager test, Noto CJK for the font
