@@ -72,7 +72,7 @@ public:
     void setCursorPosition(int position) override { view()->setCursorPosition(position); }
     QString text(int startOffset, int endOffset) const override
     {
-        return view()->text().mid(startOffset, qMax(0, endOffset - startOffset));
+        return view()->mid(startOffset, qMax(0, endOffset - startOffset));
     }
     int characterCount() const override { return int(view()->length()); }
 
@@ -174,7 +174,7 @@ private:
             QAccessible::updateAccessibility(&event);
         }
         const qsizetype kept = m_announced - m_removed;
-        const QString inserted = m_view->text().mid(kept, m_appended);
+        const QString inserted = m_view->mid(kept, m_appended);
         if (!inserted.isEmpty()) {
             QAccessibleTextInsertEvent event(m_view, int(kept), inserted);
             QAccessible::updateAccessibility(&event);
