@@ -54,8 +54,8 @@ void ReceiveView::appendText(QStringView text)
         emit textChanged(0, text.size());
     if (m_lines.length() > m_maximumCharacters)
         dropOldestText();
-    else if (changedLine < m_firstLine + linesInView())
-        requestRepaint();
+    else if (!m_repaintRequested && changedLine < m_firstLine + m_linesInView)
+        requestRepaint(); // the layout is current: measured above
 }
 
 // One update() per paint: further appends before the paint add nothing to it.
@@ -103,13 +103,10 @@ void ReceiveView::dropOldestText()
 
 // Looked up again only after a connection has been made or undone, as an
 // append must not pay for it.
-bool ReceiveView::textChangedHasReceivers() const
+bool ReceiveView::lookUpTextChangedReceivers() const
 {
-    if (m_receiversChanged) {
-        m_receiversChanged = false;
-        m_textChangedConnected =
-            isSignalConnected(QMetaMethod::fromSignal(&ReceiveView::textChanged));
-    }
+    m_receiversChanged = false;
+    m_textChangedConnected = isSignalConnected(QMetaMethod::fromSignal(&ReceiveView::textChanged));
     return m_textChangedConnected;
 }
 

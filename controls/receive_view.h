@@ -107,7 +107,11 @@ private:
     QRect textRect() const;
     qsizetype linesInView() const; // including a partly visible last one
     void dropOldestText();
-    bool textChangedHasReceivers() const;
+    bool textChangedHasReceivers() const
+    {
+        return m_receiversChanged ? lookUpTextChangedReceivers() : m_textChangedConnected;
+    }
+    bool lookUpTextChangedReceivers() const;
     void moveCursor(qsizetype position, bool keepAnchor);
     void ensureCursorVisible();
     void scrollTo(qsizetype firstLine);

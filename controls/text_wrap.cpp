@@ -35,6 +35,7 @@ bool isWide(char32_t c)
 WrappedText::WrappedText()
     : m_metrics(m_font)
 {
+    measureAscii();
 }
 
 WrappedText::~WrappedText() = default;
@@ -50,7 +51,14 @@ void WrappedText::setFont(const QFont &font, const QPaintDevice *device)
     for (auto &page : m_widthPages)
         page.reset();
     m_spaceWidth = advanceOf(u' ');
+    measureAscii();
     m_wrapWidth = -1;
+}
+
+void WrappedText::measureAscii()
+{
+    for (char16_t c = u' '; c < 0x7f; ++c)
+        m_asciiWidths[c] = float(advanceOf(c));
 }
 
 QString WrappedText::mid(qsizetype position, qsizetype count) const
@@ -88,24 +96,30 @@ void WrappedText::relayout(qreal wrapWidth)
 
 void WrappedText::append(QStringView text)
 {
-    for (const QChar c : text) {
+    for (const QChar character : text) {
+        const char16_t c = character.unicode();
         const qsizetype position = length();
-        appendCharacter(c.unicode());
-        wrapCharacter(position, c.unicode());
+        appendCharacter(c);
+        // Printable ASCII other than the space, on a line with room for it:
+        // the usual character changes nothing but the line's width.
+        if (c > u' ' && c < 0x7f) {
+            const qreal width = m_asciiWidths[c];
+            if (m_lineWidth + width <= m_wrapWidth
+                && position - lastLineStart() < kMaxLineCharacters) {
+                m_lineWidth += width;
+                continue;
+            }
+        }
+        wrapCharacter(position, c);
     }
 }
 
-void WrappedText::appendCharacter(char16_t c)
+// The block for the next character: it cannot be there yet, as nothing was
+// written to it, and the blocks in front of it stay until they are dropped.
+void WrappedText::startBlock()
 {
-    const qsizetype offset = qsizetype(m_end & (kBlockCharacters - 1));
-    if (offset == 0) {
-        // The block of this position cannot be there yet: nothing was written
-        // to it, and the blocks in front of it stay until they are dropped.
-        m_blocks.emplace_back(new char16_t[kBlockCharacters]);
-        m_writeBlock = m_blocks.back().get();
-    }
-    m_writeBlock[offset] = c;
-    ++m_end;
+    m_blocks.emplace_back(new char16_t[kBlockCharacters]);
+    m_writeBlock = m_blocks.back().get();
 }
 
 // Drops count characters from the front, and each block they emptied.

@@ -106,7 +106,16 @@ private:
     }
     void addLineStart(qsizetype position) { m_lineStarts.append(lineStartFor(position)); }
     qsizetype lastLineStart() const { return positionOf(m_lineStarts.constLast()); }
-    void appendCharacter(char16_t c);
+    void appendCharacter(char16_t c)
+    {
+        const qsizetype offset = qsizetype(m_end & (kBlockCharacters - 1));
+        if (offset == 0)
+            startBlock();
+        m_writeBlock[offset] = c;
+        ++m_end;
+    }
+    void startBlock();
+    void measureAscii();
     void dropFront(qsizetype count);
     void wrapCharacter(qsizetype position, char16_t c);
     void startLine();
@@ -132,6 +141,8 @@ private:
     qsizetype m_breakPosition = -1; // after the latest space or wide character
     qreal m_widthAtBreak = 0;
 
+    // Advances of the printable ASCII characters, measured with the font.
+    std::array<float, 128> m_asciiWidths {};
     // Advances of Basic Multilingual Plane characters, 256 to a page, filled
     // on first use; -1 when not measured yet.
     mutable std::array<std::unique_ptr<float[]>, 256> m_widthPages;
