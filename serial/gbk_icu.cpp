@@ -52,6 +52,15 @@ QString Decoder::decode(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return {};
+    // ASCII stands for itself in code page 936: a read of nothing else, with
+    // no lead byte kept, needs no converter.
+    if (!m_state->leadKept) {
+        uchar all = 0;
+        for (const char b : bytes) // no early exit, so that it vectorises
+            all |= uchar(b);
+        if (all < 0x80)
+            return QString::fromLatin1(bytes);
+    }
     // Any byte that cannot start a character leaves nothing kept, whether it
     // ended a pair or stood alone; the lead bytes after the last such byte
     // pair up in order, so one is left over when they are odd in number.
