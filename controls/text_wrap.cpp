@@ -116,18 +116,28 @@ void WrappedText::append(QStringView text)
 
 // The block for the next character: it cannot be there yet, as nothing was
 // written to it, and the blocks in front of it stay until they are dropped.
+// One dropped from the front is used again when there is one.
 void WrappedText::startBlock()
 {
-    m_blocks.emplace_back(new char16_t[kBlockCharacters]);
+    if (m_spareBlocks.empty()) {
+        m_blocks.emplace_back(new char16_t[kBlockCharacters]);
+    } else {
+        m_blocks.push_back(std::move(m_spareBlocks.back()));
+        m_spareBlocks.pop_back();
+    }
     m_writeBlock = m_blocks.back().get();
 }
 
-// Drops count characters from the front, and each block they emptied.
+// Drops count characters from the front. The blocks they emptied are kept
+// for the text to come rather than freed: a full box drops text as fast as it
+// takes it in, and giving the memory back to the system only to ask for it
+// again cost a millisecond and more per block on some machines.
 void WrappedText::dropFront(qsizetype count)
 {
     m_start += count;
     const qint64 first = m_start >> kBlockShift;
     while (m_firstBlock < first && !m_blocks.empty()) {
+        m_spareBlocks.push_back(std::move(m_blocks.front()));
         m_blocks.pop_front();
         ++m_firstBlock;
     }
@@ -140,6 +150,7 @@ void WrappedText::dropFront(qsizetype count)
 void WrappedText::clear()
 {
     m_blocks.clear();
+    m_spareBlocks.clear();
     m_firstBlock = m_start = m_end = 0;
     m_writeBlock = nullptr;
     m_lineStarts = QList<quint32> {0};

@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class QPaintDevice;
 
@@ -124,6 +125,8 @@ private:
     // first one held since clear(): those held now are m_start to m_end, and
     // m_blocks.front() is block number m_firstBlock, the one holding m_start.
     std::deque<std::unique_ptr<char16_t[]>> m_blocks;
+    // Blocks dropped from the front, to be used again at the end.
+    std::vector<std::unique_ptr<char16_t[]>> m_spareBlocks;
     qint64 m_firstBlock = 0;
     qint64 m_start = 0;
     qint64 m_end = 0;
