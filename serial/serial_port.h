@@ -97,6 +97,7 @@ public:
     // the signal is emitted (which then happens only while something else is
     // connected). It may not replace itself while it runs.
     void setOnCommHandler(std::function<void()> handler) { m_onCommHandler = std::move(handler); }
+    const std::function<void()> &onCommHandler() const { return m_onCommHandler; }
 
 signals:
     void OnComm();
