@@ -57,7 +57,8 @@ void Form1::connectHandlers()
     });
     connect(m_fssjEvents, &TextBoxEvents::Click, this,
             [this](int index) { fssjClick(m_controls, index); });
-    connect(c.MSComm1, &MSComm::OnComm, this, [this] { MSComm1OnComm(m_controls); });
+    // Called directly: a notification per received character is the hot path.
+    c.MSComm1->setOnCommHandler([this] { MSComm1OnComm(m_controls); });
     connect(c.Command2, &QPushButton::clicked, this, [this] { Command2Click(m_controls); });
     connect(c.Command1, &QPushButton::clicked, this,
             [this] { Command1Click(m_controls, m_module1); });

@@ -52,8 +52,7 @@ void ArrivalNotices::tell()
     const qsizetype count = qMin(m_pending, m_view->length());
     m_pending = 0;
     const qsizetype start = m_view->length() - count;
-    const QString text =
-        noticeText(QStringView(m_view->text()).mid(start, qMin(count, kReadCharacters)), count);
+    const QString text = noticeText(m_view->mid(start, qMin(count, kReadCharacters)), count);
     if (text.isEmpty())
         return;
     m_notice->say(text);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -10,8 +11,6 @@ namespace {
 
 // Room between the frame and the text on every side.
 constexpr int kTextMarginPx = 4;
-// Text past this many characters gets the buffer's full size at once.
-constexpr qsizetype kLargeTextCharacters = 1024 * 1024;
 
 } // namespace
 
@@ -49,18 +48,14 @@ void ReceiveView::appendText(QStringView text)
         text = text.sliced(from);
     }
     ensureLayout();
-    // A large text gets its buffer's full size at once, so that no later
-    // growth stops the program to copy it; pages not yet written cost nothing.
-    const qsizetype needed = m_lines.length() + text.size();
-    if (needed > m_lines.capacity() && needed > kLargeTextCharacters)
-        m_lines.reserve(qMax(needed, m_maximumCharacters + 1));
     const qsizetype changedLine = m_lines.lineCount() - 1;
     m_lines.append(text);
-    emit textChanged(0, text.size());
+    if (textChangedHasReceivers())
+        emit textChanged(0, text.size());
     if (m_lines.length() > m_maximumCharacters)
         dropOldestText();
-    else if (changedLine < m_firstLine + linesInView())
-        requestRepaint();
+    else if (!m_repaintRequested && changedLine < m_firstLine + m_linesInView)
+        requestRepaint(); // the layout is current: measured above
 }
 
 // One update() per paint: further appends before the paint add nothing to it.
@@ -82,7 +77,7 @@ void ReceiveView::clear()
     m_cursor = m_anchor = 0;
     m_goalX = -1;
     update();
-    if (removed > 0)
+    if (removed > 0 && textChangedHasReceivers())
         emit textChanged(removed, 0);
 }
 
@@ -105,7 +100,31 @@ void ReceiveView::dropOldestText()
     m_cursor = qMax<qsizetype>(0, m_cursor - removed);
     m_anchor = qMax<qsizetype>(0, m_anchor - removed);
     update();
-    emit textChanged(removed, 0);
+    if (textChangedHasReceivers())
+        emit textChanged(removed, 0);
+}
+
+// Looked up again only after a connection has been made or undone, as an
+// append must not pay for it.
+bool ReceiveView::lookUpTextChangedReceivers() const
+{
+    m_receiversChanged = false;
+    m_textChangedConnected = isSignalConnected(QMetaMethod::fromSignal(&ReceiveView::textChanged));
+    return m_textChangedConnected;
+}
+
+// Only marks the receivers to be looked up again: these may run with the
+// signals' own lock held.
+void ReceiveView::connectNotify(const QMetaMethod &signal)
+{
+    Q_UNUSED(signal);
+    m_receiversChanged = true;
+}
+
+void ReceiveView::disconnectNotify(const QMetaMethod &signal)
+{
+    Q_UNUSED(signal);
+    m_receiversChanged = true;
 }
 
 qsizetype ReceiveView::visualLineCount() const
@@ -120,7 +139,7 @@ QString ReceiveView::visualLineText(qsizetype line) const
     if (line < 0 || line >= m_lines.lineCount())
         return {};
     const qsizetype start = m_lines.lineStart(line);
-    return m_lines.text().mid(start, m_lines.lineEnd(line) - start);
+    return m_lines.mid(start, m_lines.lineEnd(line) - start);
 }
 
 qreal ReceiveView::wrapWidth() const
@@ -149,7 +168,7 @@ void ReceiveView::setCursorPosition(qsizetype position)
 
 QString ReceiveView::selectedText() const
 {
-    return m_lines.text().mid(selectionStart(), selectionEnd() - selectionStart());
+    return m_lines.mid(selectionStart(), selectionEnd() - selectionStart());
 }
 
 void ReceiveView::copy() const
@@ -261,7 +280,6 @@ void ReceiveView::drawLine(QPainter &painter, qsizetype line, const QRectF &rect
                          colors.color(QPalette::Highlight));
     }
 
-    const QString &text = m_lines.text();
     const qreal baseline = rect.top() + m_lines.ascent();
     qreal x = rect.left();
     qsizetype runStart = -1;
@@ -271,7 +289,7 @@ void ReceiveView::drawLine(QPainter &painter, qsizetype line, const QRectF &rect
         if (runStart < 0)
             return;
         painter.setPen(colors.color(runSelected ? QPalette::HighlightedText : QPalette::Text));
-        painter.drawText(QPointF(runX, baseline), text.mid(runStart, runEnd - runStart));
+        painter.drawText(QPointF(runX, baseline), m_lines.mid(runStart, runEnd - runStart));
         runStart = -1;
     };
     qsizetype p = start;

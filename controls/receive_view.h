@@ -28,6 +28,9 @@ public:
     // The characters exactly as appended, line breaks included. CR LF, a lone
     // CR and a lone LF each start one new line on the screen.
     QString text() const { return m_lines.text(); }
+    // count characters from position: text().mid(position, count), without
+    // putting the whole text together first.
+    QString mid(qsizetype position, qsizetype count) const { return m_lines.mid(position, count); }
     void setText(const QString &text);
     // Adds text at the end; neither the caret nor the view moves.
     void appendText(QStringView text);
@@ -66,6 +69,7 @@ signals:
     void textAboutToBeRemoved(qsizetype fromFront);
     // After every change: removedFromFront characters dropped from the start
     // (all of them on clear()), then appended characters added at the end.
+    // Emitted only while something is connected to it.
     void textChanged(qsizetype removedFromFront, qsizetype appended);
 
 public slots:
@@ -74,6 +78,8 @@ public slots:
     void selectAll();
 
 protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -104,6 +110,11 @@ private:
     QRect textRect() const;
     qsizetype linesInView() const; // including a partly visible last one
     void dropOldestText();
+    bool textChangedHasReceivers() const
+    {
+        return m_receiversChanged ? lookUpTextChangedReceivers() : m_textChangedConnected;
+    }
+    bool lookUpTextChangedReceivers() const;
     void moveCursor(qsizetype position, bool keepAnchor);
     void ensureCursorVisible();
     void scrollTo(qsizetype firstLine);
@@ -128,4 +139,6 @@ private:
     QBasicTimer m_blinkTimer;
     bool m_cursorShown = false;
     bool m_selectingWithMouse = false;
+    mutable bool m_receiversChanged = true; // textChanged's receivers to look up
+    mutable bool m_textChangedConnected = false;
 };

@@ -75,7 +75,7 @@ public:
     void setCursorPosition(int position) override { view()->setCursorPosition(position); }
     QString text(int startOffset, int endOffset) const override
     {
-        return view()->text().mid(startOffset, qMax(0, endOffset - startOffset));
+        return view()->mid(startOffset, qMax(0, endOffset - startOffset));
     }
     int characterCount() const override { return int(view()->length()); }
 
@@ -184,12 +184,14 @@ private:
         const qsizetype announced = qMin(fromFront, m_announced);
         m_appended = qMax<qsizetype>(0, m_appended - (fromFront - announced));
         m_announced -= announced;
-        const QString &text = m_view->text();
         for (qsizetype done = 0; done < announced;) {
             qsizetype piece = qMin(kMaxRemovedPiece, announced - done);
-            if (done + piece < announced && text.at(done + piece - 1).isHighSurrogate())
+            QString removed = m_view->mid(done, piece);
+            if (done + piece < announced && removed.back().isHighSurrogate()) {
                 --piece;
-            QAccessibleTextRemoveEvent event(m_view, 0, text.mid(done, piece));
+                removed.chop(1);
+            }
+            QAccessibleTextRemoveEvent event(m_view, 0, removed);
             QAccessible::updateAccessibility(&event);
             done += piece;
         }
@@ -197,7 +199,7 @@ private:
 
     void announce()
     {
-        const QString inserted = m_view->text().mid(m_announced, m_appended);
+        const QString inserted = m_view->mid(m_announced, m_appended);
         if (!inserted.isEmpty()) {
             QAccessibleTextInsertEvent event(m_view, int(m_announced), inserted);
             QAccessible::updateAccessibility(&event);

@@ -35,6 +35,7 @@ bool isWide(char32_t c)
 WrappedText::WrappedText()
     : m_metrics(m_font)
 {
+    measureAscii();
 }
 
 WrappedText::~WrappedText() = default;
@@ -50,48 +51,134 @@ void WrappedText::setFont(const QFont &font, const QPaintDevice *device)
     for (auto &page : m_widthPages)
         page.reset();
     m_spaceWidth = advanceOf(u' ');
+    measureAscii();
     m_wrapWidth = -1;
+}
+
+void WrappedText::measureAscii()
+{
+    for (char16_t c = u' '; c < 0x7f; ++c)
+        m_asciiWidths[c] = float(advanceOf(c));
+}
+
+QString WrappedText::mid(qsizetype position, qsizetype count) const
+{
+    if (position < 0) { // as QString::mid()
+        count += position;
+        position = 0;
+    }
+    position = qMin(position, length());
+    count = qBound<qsizetype>(0, count, length() - position);
+    if (count == 0)
+        return {};
+    QString text(count, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (qint64 at = m_start + position; count > 0;) {
+        const qsizetype offset = qsizetype(at & (kBlockCharacters - 1));
+        const qsizetype piece = qMin(count, kBlockCharacters - offset);
+        const char16_t *block = m_blocks[size_t((at >> kBlockShift) - m_firstBlock)].get();
+        out = std::copy_n(block + offset, piece, out);
+        at += piece;
+        count -= piece;
+    }
+    return text;
 }
 
 void WrappedText::relayout(qreal wrapWidth)
 {
     m_wrapWidth = wrapWidth;
     m_lineStarts.clear();
-    m_lineStarts.append(0);
+    addLineStart(0);
     startLine();
-    for (qsizetype p = 0; p < m_text.size(); ++p)
-        wrapCharacter(p);
+    for (qsizetype p = 0; p < length(); ++p)
+        wrapCharacter(p, charAt(p));
 }
 
 void WrappedText::append(QStringView text)
 {
-    const qsizetype from = m_text.size();
-    m_text.append(text);
-    for (qsizetype p = from; p < m_text.size(); ++p)
-        wrapCharacter(p);
+    for (const QChar character : text) {
+        const char16_t c = character.unicode();
+        const qsizetype position = length();
+        appendCharacter(c);
+        // Printable ASCII other than the space, on a line with room for it:
+        // the usual character changes nothing but the line's width.
+        if (c > u' ' && c < 0x7f) {
+            const qreal width = m_asciiWidths[c];
+            if (m_lineWidth + width <= m_wrapWidth
+                && position - lastLineStart() < kMaxLineCharacters) {
+                m_lineWidth += width;
+                continue;
+            }
+        }
+        wrapCharacter(position, c);
+    }
+}
+
+// The block for the next character: it cannot be there yet, as nothing was
+// written to it, and the blocks in front of it stay until they are dropped.
+// One dropped from the front is used again when there is one.
+void WrappedText::startBlock()
+{
+    if (m_spareBlocks.empty()) {
+        m_blocks.emplace_back(new char16_t[kBlockCharacters]);
+    } else {
+        m_blocks.push_back(std::move(m_spareBlocks.back()));
+        m_spareBlocks.pop_back();
+    }
+    m_writeBlock = m_blocks.back().get();
+}
+
+// Drops count characters from the front. The blocks they emptied are kept
+// for the text to come rather than freed: a full box drops text as fast as it
+// takes it in, and giving the memory back to the system only to ask for it
+// again cost a millisecond and more per block on some machines.
+void WrappedText::dropFront(qsizetype count)
+{
+    m_start += count;
+    const qint64 first = m_start >> kBlockShift;
+    while (m_firstBlock < first && !m_blocks.empty()) {
+        m_spareBlocks.push_back(std::move(m_blocks.front()));
+        m_blocks.pop_front();
+        ++m_firstBlock;
+    }
+    if (m_blocks.empty()) {
+        m_firstBlock = first;
+        m_writeBlock = nullptr;
+    }
 }
 
 void WrappedText::clear()
 {
-    m_text = QString();
-    m_lineStarts = QList<qint32> {0};
+    m_blocks.clear();
+    m_spareBlocks.clear();
+    m_firstBlock = m_start = m_end = 0;
+    m_writeBlock = nullptr;
+    m_lineStarts = QList<quint32> {0};
     startLine();
 }
 
 qsizetype WrappedText::frontCut(qsizetype count) const
 {
-    count = qBound<qsizetype>(0, count, m_text.size());
+    count = qBound<qsizetype>(0, count, length());
     if (count == 0)
         return 0;
-    const auto next = std::lower_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), count);
+    const auto next = firstLineFrom(count);
     if (next != m_lineStarts.cend())
-        return *next;
+        return positionOf(*next);
     // The cut falls inside the last visual line: keep pairs whole.
-    if (count < m_text.size()
-        && (m_text.at(count).isLowSurrogate()
-            || (m_text.at(count - 1) == u'\r' && m_text.at(count) == u'\n')))
+    if (count < length()
+        && (QChar::isLowSurrogate(charAt(count))
+            || (charAt(count - 1) == u'\r' && charAt(count) == u'\n')))
         ++count;
     return count;
+}
+
+QList<quint32>::const_iterator WrappedText::firstLineFrom(qsizetype position) const
+{
+    const quint32 base = quint32(m_start);
+    return std::lower_bound(
+        m_lineStarts.cbegin(), m_lineStarts.cend(), position,
+        [base](quint32 start, qsizetype at) { return qsizetype(start - base) < at; });
 }
 
 qsizetype WrappedText::removeFront(qsizetype count, qsizetype *removedLines)
@@ -100,38 +187,33 @@ qsizetype WrappedText::removeFront(qsizetype count, qsizetype *removedLines)
     *removedLines = 0;
     if (removed == 0)
         return 0;
-    const auto next = std::lower_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), removed);
+    const auto next = firstLineFrom(removed);
     if (next != m_lineStarts.cend()) {
         const qsizetype lines = next - m_lineStarts.cbegin();
-        // Moved down rather than cut off at the front, so that the space freed
-        // is reused by the next appends instead of growing the buffers.
-        QChar *text = m_text.data();
-        std::copy(text + removed, text + m_text.size(), text);
-        m_text.resize(m_text.size() - removed);
-        qint32 *starts = m_lineStarts.data();
-        for (qsizetype line = lines; line < m_lineStarts.size(); ++line)
-            starts[line - lines] = starts[line] - qint32(removed);
-        m_lineStarts.resize(m_lineStarts.size() - lines);
+        // Whole blocks are freed; the line starts after the cut keep their
+        // values, and cutting a list at its front moves nothing in Qt 6.
+        dropFront(removed);
+        m_lineStarts.remove(0, lines);
         m_breakPosition -= removed;
         *removedLines = lines;
         return removed;
     }
     // Within the last visual line: wrap the remaining piece of it again.
     *removedLines = m_lineStarts.size() - 1;
-    m_text.remove(0, removed);
+    dropFront(removed);
     relayout(m_wrapWidth);
     return removed;
 }
 
 qsizetype WrappedText::lineEnd(qsizetype line) const
 {
-    return line + 1 < m_lineStarts.size() ? m_lineStarts.at(line + 1) : m_text.size();
+    return line + 1 < m_lineStarts.size() ? lineStart(line + 1) : length();
 }
 
 bool WrappedText::endsWithBreak(qsizetype line) const
 {
     const qsizetype end = lineEnd(line);
-    return end > lineStart(line) && isLineBreak(m_text.at(end - 1).unicode());
+    return end > lineStart(line) && isLineBreak(at(end - 1).unicode());
 }
 
 qsizetype WrappedText::lastCaretPosition(qsizetype line) const
@@ -141,8 +223,7 @@ qsizetype WrappedText::lastCaretPosition(qsizetype line) const
     if (line + 1 == m_lineStarts.size())
         return end;
     if (endsWithBreak(line)) {
-        const bool pair =
-            end - 2 >= start && m_text.at(end - 2) == u'\r' && m_text.at(end - 1) == u'\n';
+        const bool pair = end - 2 >= start && at(end - 2) == u'\r' && at(end - 1) == u'\n';
         return pair ? end - 2 : end - 1;
     }
     return qMax(start, previousPosition(end));
@@ -150,17 +231,20 @@ qsizetype WrappedText::lastCaretPosition(qsizetype line) const
 
 qsizetype WrappedText::lineAt(qsizetype position) const
 {
-    const auto after = std::upper_bound(m_lineStarts.cbegin(), m_lineStarts.cend(), position);
+    const quint32 base = quint32(m_start);
+    const auto after = std::upper_bound(
+        m_lineStarts.cbegin(), m_lineStarts.cend(), position,
+        [base](qsizetype at, quint32 start) { return at < qsizetype(start - base); });
     return qMax<qsizetype>(0, after - m_lineStarts.cbegin() - 1);
 }
 
 qsizetype WrappedText::nextPosition(qsizetype position) const
 {
-    if (position >= m_text.size())
-        return m_text.size();
-    if (position + 1 < m_text.size()) {
-        const QChar c = m_text.at(position);
-        const QChar following = m_text.at(position + 1);
+    if (position >= length())
+        return length();
+    if (position + 1 < length()) {
+        const QChar c = at(position);
+        const QChar following = at(position + 1);
         if ((c == u'\r' && following == u'\n')
             || (c.isHighSurrogate() && following.isLowSurrogate()))
             return position + 2;
@@ -173,8 +257,8 @@ qsizetype WrappedText::previousPosition(qsizetype position) const
     if (position <= 0)
         return 0;
     if (position >= 2) {
-        const QChar c = m_text.at(position - 1);
-        const QChar preceding = m_text.at(position - 2);
+        const QChar c = at(position - 1);
+        const QChar preceding = at(position - 2);
         if ((c == u'\n' && preceding == u'\r')
             || (c.isLowSurrogate() && preceding.isHighSurrogate()))
             return position - 2;
@@ -213,7 +297,7 @@ std::pair<qsizetype, qsizetype> WrappedText::wordAt(qsizetype position) const
 {
     const qsizetype line = lineAt(position);
     const auto isWordCharacter = [this](qsizetype p) {
-        return m_text.at(p).isLetterOrNumber() || m_text.at(p) == u'_';
+        return at(p).isLetterOrNumber() || at(p) == u'_';
     };
     qsizetype start = position;
     qsizetype end = position;
@@ -224,44 +308,47 @@ std::pair<qsizetype, qsizetype> WrappedText::wordAt(qsizetype position) const
     return {start, end};
 }
 
-// Appends the character at position (the last one held) to the last visual
-// line, starting a new visual line when it does not fit. Only the current
-// line's width and latest break opportunity are needed, so the cost does not
-// depend on the length of the text or of its logical line.
-void WrappedText::wrapCharacter(qsizetype position)
+// Appends the character at position, c (the last one held), to the last
+// visual line, starting a new visual line when it does not fit. Only the
+// current line's width and latest break opportunity are needed, so the cost
+// does not depend on the length of the text or of its logical line.
+void WrappedText::wrapCharacter(qsizetype position, char16_t c)
 {
-    const char16_t c = m_text.at(position).unicode();
     if (isLineBreak(c)) {
-        const bool secondOfPair = c == u'\n' && position > 0 && m_text.at(position - 1) == u'\r'
-                                  && m_lineStarts.constLast() == position;
+        const bool secondOfPair = c == u'\n' && position > 0 && lastLineStart() == position
+                                  && charAt(position - 1) == u'\r';
         if (secondOfPair)
-            m_lineStarts.last() = qint32(position + 1);
+            m_lineStarts.last() = lineStartFor(position + 1);
         else
-            m_lineStarts.append(qint32(position + 1));
+            addLineStart(position + 1);
         startLine();
         return;
     }
 
-    const bool pairEnd =
-        QChar::isLowSurrogate(c) && position > 0 && m_text.at(position - 1).isHighSurrogate();
+    const char16_t high =
+        QChar::isLowSurrogate(c) && position > 0 ? charAt(position - 1) : char16_t(0);
+    const bool pairEnd = QChar::isHighSurrogate(high);
     const qsizetype charStart = pairEnd ? position - 1 : position;
-    const char32_t ucs4 =
-        pairEnd ? QChar::surrogateToUcs4(m_text.at(position - 1).unicode(), c) : c;
+    const char32_t ucs4 = pairEnd ? QChar::surrogateToUcs4(high, c) : c;
     const bool wide = isWide(ucs4);
-    const qreal width = advanceAt(position);
-    const qsizetype start = m_lineStarts.constLast();
+    qreal width = 0;
+    if (isControl(c))
+        width = c == u'\t' ? m_spaceWidth : 0;
+    else if (pairEnd || !QChar::isSurrogate(c))
+        width = advanceOf(ucs4);
+    const qsizetype start = lastLineStart();
 
     if (charStart - start >= kMaxLineCharacters) {
-        m_lineStarts.append(qint32(charStart));
+        addLineStart(charStart);
         startLine();
     } else if (!isSpace(c) && charStart > start && m_lineWidth + width > m_wrapWidth) {
         if (!wide && m_breakPosition > start) {
-            m_lineStarts.append(qint32(m_breakPosition));
+            addLineStart(m_breakPosition);
             m_lineWidth -= m_widthAtBreak;
             m_breakPosition = -1;
         }
-        if (charStart > m_lineStarts.constLast() && m_lineWidth + width > m_wrapWidth) {
-            m_lineStarts.append(qint32(charStart));
+        if (charStart > lastLineStart() && m_lineWidth + width > m_wrapWidth) {
+            addLineStart(charStart);
             startLine();
         }
     }
@@ -282,12 +369,12 @@ void WrappedText::startLine()
 
 qreal WrappedText::advanceAt(qsizetype position) const
 {
-    const char16_t c = m_text.at(position).unicode();
+    const char16_t c = at(position).unicode();
     if (isControl(c))
         return c == u'\t' ? m_spaceWidth : 0;
     if (QChar::isSurrogate(c)) {
         if (QChar::isLowSurrogate(c) && position > 0) {
-            const char16_t high = m_text.at(position - 1).unicode();
+            const char16_t high = at(position - 1).unicode();
             if (QChar::isHighSurrogate(high))
                 return advanceOf(QChar::surrogateToUcs4(high, c));
         }
@@ -313,12 +400,12 @@ qreal WrappedText::advanceOf(char32_t ucs4) const
 
 bool WrappedText::isDrawable(qsizetype position) const
 {
-    const QChar c = m_text.at(position);
+    const QChar c = at(position);
     if (isControl(c.unicode()))
         return false;
     if (c.isHighSurrogate())
-        return position + 1 < m_text.size() && m_text.at(position + 1).isLowSurrogate();
+        return position + 1 < length() && at(position + 1).isLowSurrogate();
     if (c.isLowSurrogate())
-        return position > 0 && m_text.at(position - 1).isHighSurrogate();
+        return position > 0 && at(position - 1).isHighSurrogate();
     return true;
 }

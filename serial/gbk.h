@@ -31,6 +31,9 @@ public:
     Decoder &operator=(const Decoder &) = delete;
 
     QString decode(QByteArrayView bytes);
+    // The end of the stream: a lead byte kept from the last call comes out as
+    // one U+FFFD (nothing when none is kept), and the decoder starts afresh.
+    QString flush();
     // Forgets a lead byte kept from the last call.
     void reset();
 

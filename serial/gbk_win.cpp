@@ -177,6 +177,13 @@ QString Decoder::decode(QByteArrayView bytes)
     return text;
 }
 
+QString Decoder::flush()
+{
+    if (!std::exchange(m_state->keptLead, 0))
+        return {};
+    return QString(QChar(kReplacement));
+}
+
 void Decoder::reset()
 {
     m_state->keptLead = 0;

@@ -4,6 +4,9 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -38,9 +41,69 @@ QList<SerialDevice> surveySystemPorts()
     return devices;
 }
 
+// Whether a name under /sys/class/tty is one of the system's virtual
+// terminals or consoles, which are never serial ports.
+bool isVirtualTerminal(const char *name)
+{
+    if (std::strcmp(name, "console") == 0 || std::strcmp(name, "ptmx") == 0)
+        return true;
+    if (std::strncmp(name, "tty", 3) != 0)
+        return false;
+    const char *rest = name + 3;
+    while (*rest >= '0' && *rest <= '9')
+        ++rest;
+    return *rest == '\0';
+}
+
+// What tells one state of the system's ports from another at a small part of
+// a survey's cost: every terminal device the kernel has (a port plugged in or
+// out adds or removes one), each with the identity of its node in /dev (a
+// device plugged in again gets a node of its own). Empty when it cannot be
+// told.
+QByteArray portsFingerprint()
+{
+    DIR *const dir = ::opendir("/sys/class/tty");
+    if (!dir)
+        return {};
+    QByteArrayList names;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' && !isVirtualTerminal(entry->d_name))
+            names.append(QByteArray(entry->d_name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+
+    QByteArray fingerprint;
+    for (const QByteArray &name : std::as_const(names)) {
+        struct stat node = {};
+        if (::stat(("/dev/" + name).constData(), &node) != 0)
+            node = {};
+        const qint64 identity[] = {qint64(node.st_ino), qint64(node.st_rdev),
+                                   qint64(node.st_ctim.tv_sec), qint64(node.st_ctim.tv_nsec)};
+        fingerprint += name;
+        fingerprint += '\0';
+        fingerprint.append(reinterpret_cast<const char *>(identity), sizeof identity);
+    }
+    return fingerprint;
+}
+
+// A survey made again only when the system's ports have changed since the
+// last one: each drop-down of the port list and each opening asks for one.
+QList<SerialDevice> surveyChangedSystemPorts()
+{
+    static QByteArray lastFingerprint;
+    static QList<SerialDevice> lastDevices;
+    const QByteArray fingerprint = portsFingerprint();
+    if (fingerprint.isEmpty() || fingerprint != lastFingerprint) {
+        lastDevices = surveySystemPorts();
+        lastFingerprint = fingerprint;
+    }
+    return lastDevices;
+}
+
 } // namespace
 
 PortLocator systemPortLocator()
 {
-    return PortLocator::fromSurvey(surveySystemPorts);
+    return PortLocator::fromSurvey(surveyChangedSystemPorts);
 }

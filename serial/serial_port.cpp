@@ -114,7 +114,7 @@ void MSComm::setInBufferCount(int count)
 
 int MSComm::inBufferCount() const
 {
-    return int(m_received.size() - m_readPos);
+    return int(m_received.size() - m_readPos + m_incoming.size());
 }
 
 void MSComm::setOutput(const QString &text)
@@ -132,6 +132,9 @@ void MSComm::setOutput(const QString &text)
 
 void MSComm::closeLostPort()
 {
+    // A lead byte that was still waiting for its second byte will never get
+    // it: it is shown as a bad character rather than vanishing.
+    appendDecoded(m_decoder.flush());
     closePort();
     // Reported from the event loop, as the port may be lost inside a handler;
     // by then the program may have opened or closed a port, and the notice
@@ -157,6 +160,7 @@ void MSComm::discardReceived()
 {
     m_received.clear();
     m_readPos = 0;
+    m_incoming.clear();
     m_notificationsOwed = 0;
     m_readingPaused = false;
     m_decoder.reset();

@@ -5,7 +5,10 @@
 // Failing operations throw CommError. Received bytes are decoded from code
 // page 936 and kept in memory until read with Input(); OnComm is raised once
 // per received character, in arrival order, from the event loop and never
-// inside the handler of another OnComm. Owed notifications go out in batches
+// inside the handler of another OnComm. The program's own handler is called
+// directly, the signal only goes out while something is connected to it, and
+// Input() hands out the text without copying it, so that a notification costs
+// a few calls rather than an allocation. Owed notifications go out in batches
 // of a few milliseconds, so a fast line costs one event-loop pass per batch
 // rather than per character while keys, clicks and painting still get their
 // turn between batches. While too much waits unread the control stops taking
@@ -20,6 +23,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <functional>
 
 class MSComm : public QObject
 {
@@ -82,23 +87,37 @@ public:
     // Code of the notification being delivered.
     int CommEvent() const { return m_commEvent; }
 
-    // Removes and returns up to InputLen waiting characters.
-    QString Input();
+    // Removes and returns up to InputLen waiting characters. The text stays
+    // with the control: it is valid until the next Input(), until the input
+    // is cleared or a port opened or closed, and no longer than the OnComm
+    // handler that read it; keep a copy (toString()) for longer.
+    QStringView Input();
+
+    // The OnComm handler of the program, called for every notification before
+    // the signal is emitted (which then happens only while something else is
+    // connected). It may not replace itself while it runs.
+    void setOnCommHandler(std::function<void()> handler) { m_onCommHandler = std::move(handler); }
+    const std::function<void()> &onCommHandler() const { return m_onCommHandler; }
 
 signals:
     void OnComm();
     // The open port went away (hang-up or unplugged device) and was closed.
     void portLost();
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
 private:
     void readArrivedBytes();
-    void dropRead();
     void resumeReading();
     void scheduleNotification();
     void deliverNotifications();
     void closeLostPort();
     void reportLoss(quint64 opening);
     void appendReceived(QByteArrayView bytes);
+    void appendDecoded(const QString &text);
+    void takeIncoming();
     void discardReceived();
     void closePort();
 
@@ -107,8 +126,15 @@ private:
     Gbk::Decoder m_decoder;
     QString m_received; // decoded, not yet read; starts at m_readPos
     qsizetype m_readPos = 0;
-    QString m_oneCharacter; // reused by Input() when nobody else holds it
+    // Decoded after m_received, added to it only by Input(), so that text
+    // arriving while a handler runs leaves the text it was handed in place.
+    QString m_incoming;
     qsizetype m_notificationsOwed = 0;
+    std::function<void()> m_onCommHandler;
+    // Whether OnComm has receivers: looked up again after a connection has
+    // been made or undone, not for every notification.
+    bool m_onCommConnected = false;
+    bool m_receiversChanged = true;
     // Fires from the event loop, once per pass, while notifications are owed
     // or reading waits to resume.
     QTimer m_notificationTimer;

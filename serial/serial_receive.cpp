@@ -4,6 +4,7 @@
 #include "serial/serial_port.h"
 
 #include <QElapsedTimer>
+#include <QMetaMethod>
 #include <QPointer>
 
 #include <algorithm>
@@ -19,43 +20,35 @@ constexpr int kNotificationsPerClockCheck = 64;
 
 } // namespace
 
-QString MSComm::Input()
+QStringView MSComm::Input()
 {
+    if (!m_incoming.isEmpty())
+        takeIncoming();
     const qsizetype waiting = m_received.size() - m_readPos;
     if (waiting <= 0)
         return {};
     const qsizetype count = m_inputLen > 0 ? std::min<qsizetype>(m_inputLen, waiting) : waiting;
-    const qsizetype from = m_readPos;
+    const QStringView text = QStringView(m_received).sliced(m_readPos, count);
     m_readPos += count;
-    if (count == 1) {
-        // The program's usual read: the one-character string handed out last
-        // time is reused once its reader has let go of it, so nothing is
-        // allocated (data() makes a copy of its own only while it is shared).
-        if (m_oneCharacter.size() != 1)
-            m_oneCharacter.resize(1);
-        m_oneCharacter.data()[0] = m_received.at(from);
-        dropRead();
-        return m_oneCharacter;
-    }
-    QString text = m_received.mid(from, count);
-    dropRead();
+    // Reading resumes in the next pass once the backlog is small again.
+    if (m_readingPaused && !m_notificationTimer.isActive())
+        m_notificationTimer.start();
     return text;
 }
 
-// Drops what has been read once it is at least half of the string, so the
-// store never grows beyond twice what is actually waiting; and lets reading
-// resume in the next pass once the backlog is small again.
-void MSComm::dropRead()
+// Adds what arrived since the last read to the waiting text, dropping what
+// has been read; no text handed out before is kept valid.
+void MSComm::takeIncoming()
 {
     if (m_readPos == m_received.size()) {
-        m_received.resize(0);
+        m_received = std::move(m_incoming); // everything read: no copy
         m_readPos = 0;
-    } else if (m_readPos > m_received.size() / 2) {
+    } else {
         m_received.remove(0, m_readPos);
         m_readPos = 0;
+        m_received += m_incoming;
     }
-    if (m_readingPaused && !m_notificationTimer.isActive())
-        m_notificationTimer.start();
+    m_incoming.clear();
 }
 
 void MSComm::readArrivedBytes()
@@ -81,10 +74,14 @@ void MSComm::resumeReading()
 
 void MSComm::appendReceived(QByteArrayView bytes)
 {
-    const QString text = m_decoder.decode(bytes);
+    appendDecoded(m_decoder.decode(bytes));
+}
+
+void MSComm::appendDecoded(const QString &text)
+{
     if (text.isEmpty())
         return;
-    m_received += text;
+    m_incoming += text; // shares text when nothing else waits there
     if (m_rThreshold > 0) {
         m_notificationsOwed += text.size();
         scheduleNotification();
@@ -115,9 +112,20 @@ void MSComm::deliverNotifications()
     while (m_notificationsOwed > 0) {
         --m_notificationsOwed;
         m_commEvent = kComEvReceive;
-        emit OnComm();
-        if (!self)
-            return; // the handler deleted the control
+        if (m_onCommHandler) {
+            m_onCommHandler();
+            if (!self)
+                return; // the handler deleted the control
+        }
+        if (m_receiversChanged) {
+            m_receiversChanged = false;
+            m_onCommConnected = isSignalConnected(QMetaMethod::fromSignal(&MSComm::OnComm));
+        }
+        if (m_onCommConnected) {
+            emit OnComm();
+            if (!self)
+                return;
+        }
         // A handler that cleared the input, closed the port or set RThreshold
         // to 0 has already taken back what was owed.
         if (m_rThreshold <= 0)
@@ -134,4 +142,18 @@ void MSComm::deliverNotifications()
         m_notificationTimer.stop();
     else if (!m_notificationTimer.isActive())
         m_notificationTimer.start();
+}
+
+// Only marks the receivers to be looked up again: these may run with the
+// signals' own lock held, and from any thread.
+void MSComm::connectNotify(const QMetaMethod &signal)
+{
+    Q_UNUSED(signal);
+    m_receiversChanged = true;
+}
+
+void MSComm::disconnectNotify(const QMetaMethod &signal)
+{
+    Q_UNUSED(signal);
+    m_receiversChanged = true;
 }

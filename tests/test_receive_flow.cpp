@@ -1,7 +1,8 @@
 // How received text flows through MSComm and the window under load: bursts
 // delivered in batches with other events between them, a reader that falls
-// behind holding the sender back, and the loss notice of a port that has been
-// replaced; Form1 and MSComm over pseudo-terminals.
+// behind holding the sender back, the loss notice of a port that has been
+// replaced, and the last half character of a lost line; Form1 and MSComm over
+// pseudo-terminals.
 #include "fixture.h"
 
 #include <QKeyEvent>
@@ -49,6 +50,8 @@ private slots:
     void readerBehindHoldsTheSenderBack();
     void lossNoticeOfAReplacedPortChangesNothing_data();
     void lossNoticeOfAReplacedPortChangesNothing();
+    void leadByteOfALostLineIsShown_data();
+    void leadByteOfALostLineIsShown();
 };
 
 void TestReceiveFlow::burstInOrderWithAKeyPressHandledMeanwhile()
@@ -112,7 +115,7 @@ void TestReceiveFlow::readerBehindHoldsTheSenderBack()
     // away meanwhile is noticed once reading resumes, what it gave kept.
     QByteArray received;
     while (received.size() < bytes.size()) {
-        const QString part = line.comm.Input();
+        const QString part = line.comm.Input().toString();
         received += part.toLatin1();
         if (part.isEmpty()
             && !spinEventLoopUntil([&] { return line.comm.inBufferCount() > 0; }, 1000))
@@ -160,6 +163,45 @@ void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing()
     idleFor(100);
     QCOMPARE(c.zttext->text(), status);
     QCOMPARE(c.MSComm1->PortOpen(), chosen == 1);
+}
+
+void TestReceiveFlow::leadByteOfALostLineIsShown_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    const QString bad(QChar::ReplacementCharacter);
+    QTest::newRow("a lead byte after text") << QByteArray("ok\xD6") << QStringLiteral("ok") + bad;
+    QTest::newRow("lead bytes pairing up to the last one")
+        << QByteArray("\xD6\xD0\x81\x81\x81") << QStringLiteral("\u4E2D\u4E96") + bad;
+    QTest::newRow("a lead byte alone") << QByteArray("\xFE") << bad;
+    QTest::newRow("whole characters only: nothing added")
+        << QByteArray("ok\xD6\xD0") << QStringLiteral("ok\u4E2D");
+}
+
+// A lead byte still waiting for its second byte when the board hangs up is
+// shown as a bad character, not dropped without a trace.
+void TestReceiveFlow::leadByteOfALostLineIsShown()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+
+    FormFixture f;
+    f.board().setEcho(false);
+    QVERIFY(f.start(FormFixture::Shown));
+    const Form1Controls &c = f.c;
+    int lost = 0;
+    connect(c.MSComm1, &MSComm::portLost, this, [&] { ++lost; });
+    QVERIFY(f.board().send(bytes));
+    // Every byte read and every whole character shown: a lead byte waits.
+    QVERIFY(spinEventLoopUntil(
+        [&] { return f.board().pendingForProgram() == 0 && c.MSComm1->inBufferCount() == 0; }));
+    idleFor(50);
+    QCOMPARE(c.fssj1->text(), shown.chopped(shown.endsWith(QChar::ReplacementCharacter)));
+    f.board().hangUp();
+    QVERIFY(spinEventLoopUntil([&] { return lost > 0; }));
+    idleFor(50);
+    QCOMPARE(c.fssj1->text(), shown);
+    QVERIFY(!c.MSComm1->PortOpen());
 }
 
 QTEST_MAIN(TestReceiveFlow)

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -74,6 +75,8 @@ private slots:
     void appendingMovesNeitherCaretNorView();
     void selectsAndCopies();
     void fullBoxDropsOldestText();
+    void largeBoxAcrossBlocks();
+    void textChangedReachesListenersOnly();
     void ignoresTypingButTakesInputMethodEvents();
     void paints();
 };
@@ -369,6 +372,85 @@ void TestReceiveView::fullBoxDropsOldestText()
     appendByCharacter(view, QString(300, QChar(0)));
     QVERIFY(view.length() <= 100);
     QCOMPARE(view.text(), QString(view.length(), QChar(0)));
+}
+
+// A box holding several blocks of its store: the oldest text goes a block at
+// a time, and what is held, its visual lines and pieces of it read across
+// block boundaries are what a box given the same text at once shows.
+void TestReceiveView::largeBoxAcrossBlocks()
+{
+    ReceiveView view;
+    setUpView(view);
+    constexpr qsizetype kLimit = 3 * WrappedText::kBlockCharacters + 123;
+    view.setMaximumCharacters(kLimit);
+
+    // Lines of many lengths, ending in CR LF, LF, CR or not at all, with
+    // Chinese, surrogate pairs and runs longer than a visual line.
+    QString stream;
+    for (int i = 0; stream.size() < 5 * kLimit; ++i) {
+        stream += QStringLiteral("line %1 ").arg(i) + QString(i % 97, QChar(u'a' + i % 26));
+        const QStringList endings {QStringLiteral("\r\n"), QStringLiteral("\n"),
+                                   QStringLiteral("中文😀 "), QStringLiteral("\r"),
+                                   QString(1500, u'x')};
+        stream += endings.at(i % endings.size());
+    }
+    // Pieces of many sizes, so that pieces, drops and blocks meet everywhere.
+    qsizetype piece = 1;
+    for (qsizetype at = 0; at < stream.size(); at += piece) {
+        piece = piece * 7 % 40009 + 1;
+        view.appendText(QStringView(stream).sliced(at, qMin(piece, stream.size() - at)));
+        QVERIFY(view.length() <= kLimit);
+    }
+
+    const QString held = view.text();
+    QCOMPARE(held.size(), view.length());
+    QVERIFY(held.size() >= kLimit - kLimit / 8 - WrappedText::kMaxLineCharacters - 2);
+    QVERIFY(stream.endsWith(held));
+    for (const qsizetype from : {qsizetype(0), WrappedText::kBlockCharacters - 3,
+                                 2 * WrappedText::kBlockCharacters - 1, held.size() - 5})
+        QCOMPARE(view.mid(from, 10), held.mid(from, 10));
+    QCOMPARE(view.mid(-3, 10), held.mid(-3, 10));
+    QCOMPARE(view.mid(held.size() - 2, 10), held.mid(held.size() - 2, 10));
+
+    const QStringList lines = visualLines(view);
+    QCOMPARE(lines.join(QString()), held);
+    ReceiveView fresh;
+    setUpView(fresh);
+    fresh.setMaximumCharacters(kLimit);
+    fresh.setText(held);
+    QCOMPARE(lines, visualLines(fresh));
+
+    view.selectAll();
+    QCOMPARE(view.selectedText(), held);
+    view.clear();
+    view.appendText(u"after");
+    QCOMPARE(view.text(), QStringLiteral("after"));
+    QCOMPARE(visualLines(view), QStringList {QStringLiteral("after")});
+}
+
+// textChanged goes out to whatever is connected, also to a listener that
+// connects after the box has been working without one.
+void TestReceiveView::textChangedReachesListenersOnly()
+{
+    ReceiveView view;
+    setUpView(view);
+    view.setMaximumCharacters(10);
+    view.appendText(u"abc");
+    {
+        QSignalSpy spy(&view, &ReceiveView::textChanged);
+        QVERIFY(spy.isValid());
+        view.appendText(u"defgh");
+        view.appendText(u"ijk");
+        view.clear();
+        const QList<QList<QVariant>> expected {{0, 5}, {0, 3}, {2, 0}, {9, 0}};
+        QCOMPARE(spy.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QCOMPARE(spy.at(i).at(0).value<qsizetype>(), expected.at(i).at(0).toLongLong());
+            QCOMPARE(spy.at(i).at(1).value<qsizetype>(), expected.at(i).at(1).toLongLong());
+        }
+    }
+    view.appendText(u"no listener");
+    QCOMPARE(view.text(), QStringLiteral("o listener"));
 }
 
 void TestReceiveView::ignoresTypingButTakesInputMethodEvents()
