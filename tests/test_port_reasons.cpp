@@ -249,10 +249,10 @@ bool startUnrelated(Child &child)
 
 // The device is COM1 by the link udev makes for a USB adapter; the holder
 // reached it by a path of its own (as root, in a mount namespace of its own
-// where the device is bound over a file of the test's), so no path it has
-// open reads like the link or its target; the lock file records the pid of
-// an unrelated program. The holder is found by the device number and named
-// as it names itself, markup and "%1" included.
+// where the device is bound over a file of the test's, with a lock folder of
+// its own), so no path it has open reads like the link or its target; the
+// lock file records the pid of an unrelated program. The holder is found by
+// the device number and named as it names itself, markup and "%1" included.
 void TestPortReasons::holderIsTheProcessWithTheDeviceOpen()
 {
     FormFixture f;
@@ -265,7 +265,8 @@ void TestPortReasons::holderIsTheProcessWithTheDeviceOpen()
     QVERIFY(QFile::link(slave, byId));
     const QString node = dir.filePath(QStringLiteral("board"));
     QVERIFY(QFile(node).open(QIODevice::WriteOnly)); // where the device is bound
-    const MadeLockFile holderLock(qtLockFilePath(node)); // left by the killed holder
+    // Left by the killed holder when it shares this lock folder.
+    const MadeLockFile holderLock(qtLockFilePath(node));
 
     const QString name = QStringLiteral("<b>%1%2</b>");
     const QString holderProgram = QStringLiteral(PORT_HOLDER_PATH);
@@ -274,7 +275,8 @@ void TestPortReasons::holderIsTheProcessWithTheDeviceOpen()
         holder.process.start(
             QStringLiteral("unshare"),
             {QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
-             QStringLiteral("mount --bind \"$1\" \"$2\" && exec \"$3\" \"$2\" \"$4\""),
+             QStringLiteral("mount -t tmpfs tmpfs /run/lock && mount --bind \"$1\" \"$2\""
+                            " && exec \"$3\" \"$2\" \"$4\""),
              QStringLiteral("sh"), slave, node, holderProgram, name});
     } else {
         holder.process.start(holderProgram, {byId, name});
