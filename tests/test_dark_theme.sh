@@ -23,9 +23,8 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xauth xdotool xmessage import dbus-run-session python3 unshare; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
+. "$here/../tools/desktop_checks.sh"
+require_tools Xvfb xauth xdotool xmessage import dbus-run-session python3
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "skipped: no python3-pyatspi"; exit 77; }
 case $theme in
 gtk3-adwaita-dark) plugin=libqgtk3.so ;;
@@ -34,10 +33,6 @@ qt6ct-darker) plugin=libqt6ct.so ;;
 esac
 plugins=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || echo /usr/lib/x86_64-linux-gnu/qt6/plugins)
 [ -f "$plugins/platformthemes/$plugin" ] || { echo "skipped: no $plugin"; exit 77; }
-if [ "$(id -u)" -ne 0 ] && ! unshare --mount --map-root-user true 2>/dev/null; then
-    echo "skipped: needs root or unprivileged user namespaces"
-    exit 77
-fi
 
 if [ -z "${RS232_THEME_TEST_BUS:-}" ]; then
     export RS232_THEME_TEST_BUS=1
@@ -45,10 +40,8 @@ if [ -z "${RS232_THEME_TEST_BUS:-}" ]; then
 fi
 
 . "$here/../tools/desktop_session.sh"
-export XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
-export XDG_CACHE_HOME=$scratch/cache XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -p "$XDG_CONFIG_HOME/qt6ct" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_own_folders
+mkdir "$XDG_CONFIG_HOME/qt6ct"
 cat >"$XDG_CONFIG_HOME/qt6ct/qt6ct.conf" <<CONF
 [Appearance]
 color_scheme_path=/usr/share/qt6ct/colors/darker.conf

@@ -20,22 +20,13 @@ fail() {
     exit 1
 }
 
-for tool in Xvfb xauth xdotool xwininfo xprop wmctrl openbox python3 unshare; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
-if [ "$(id -u)" -ne 0 ] && ! unshare --mount --map-root-user true 2>/dev/null; then
-    echo "skipped: needs root or unprivileged user namespaces"
-    exit 77
-fi
+. tools/desktop_checks.sh
+require_tools Xvfb xauth xdotool xwininfo xprop wmctrl openbox python3
 
 . tools/desktop_session.sh
 openbox_pid=''
 trap '[ -z "$openbox_pid" ] || kill "$openbox_pid" 2>/dev/null || true; cleanup' EXIT
-lock_dir=$scratch/locks
-mkdir -m 1777 "$lock_dir"
-lock_file=$lock_dir/LCK..ttyS0
-mkdir -m 700 "$scratch/runtime"
-export XDG_RUNTIME_DIR=$scratch/runtime
+use_own_folders
 
 start_xvfb
 start_echoing_board

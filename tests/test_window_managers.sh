@@ -36,14 +36,9 @@ metacity) wm_command=(metacity --replace) ;;
 xfwm4) wm_command=(xfwm4 --replace) ;;
 *) echo "unknown window manager $wm" >&2; exit 2 ;;
 esac
-for tool in Xvfb xauth xdotool xwininfo xprop xev wmctrl dbus-run-session python3 unshare \
-    "${wm_command[0]}"; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is missing"; exit 77; }
-done
-if [ "$(id -u)" -ne 0 ] && ! unshare --mount --map-root-user true 2>/dev/null; then
-    echo "skipped: needs root or unprivileged user namespaces"
-    exit 77
-fi
+. "$here/../tools/desktop_checks.sh"
+require_tools Xvfb xauth xdotool xwininfo xprop xev wmctrl dbus-run-session python3 \
+    "${wm_command[0]}"
 
 if [ -z "${RS232_WM_TEST_BUS:-}" ]; then
     export RS232_WM_TEST_BUS=1
@@ -56,13 +51,8 @@ xev_pid=''
 trap 'for pid in "$wm_pid" "$xev_pid"; do [ -z "$pid" ] || kill "$pid" 2>/dev/null || true; done
       cleanup' EXIT
 # The window manager's settings stay in the scratch folder.
-export XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
-export XDG_CACHE_HOME=$scratch/cache XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_own_folders
 export QT_QPA_PLATFORM=xcb
-lock_dir=$scratch/locks
-mkdir -m 1777 "$lock_dir"
 
 start_xvfb
 # Services the window manager starts through D-Bus find the X server too.

@@ -1,7 +1,8 @@
-# Shared by check_package.sh and screenshots.sh (sourced): a scratch folder
-# cleaned up on exit, an X server of its own, an echoing board on a
-# pseudo-terminal, and the program started with stand-ins for the machine's
-# serial ports, so that they are never opened. Needs fail() from the caller.
+# Shared by the real-client tests, check_package.sh and screenshots.sh
+# (sourced): a scratch folder cleaned up on exit, folders of the run's own, an
+# X server of its own, an echoing board on a pseudo-terminal, and the program
+# started with stand-ins for the machine's serial ports, so that they are never
+# opened. Needs fail() from the caller.
 
 scratch=$(mktemp -d)
 echo_pid='' xvfb_pid='' program_pid=''
@@ -14,6 +15,19 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+
+# Folders of this run's own for what the desktop's programs keep (settings,
+# data, cache, sockets) and for the program's lock files: $lock_dir, with
+# COM1's lock at $lock_file.
+use_own_folders() {
+    export XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data
+    export XDG_CACHE_HOME=$scratch/cache XDG_RUNTIME_DIR=$scratch/runtime
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    lock_dir=$scratch/locks
+    mkdir -m 1777 "$lock_dir"
+    lock_file=$lock_dir/LCK..ttyS0
+}
 
 # Starts an X server of its own, which picks a free display number itself, with
 # a fresh cookie, and points DISPLAY and XAUTHORITY at it.
