@@ -42,19 +42,7 @@ wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
 # and framed.
 run_program() {
     start_with_stand_in_ports "$pty" "$program"
-    window=''
-    local deadline=$((SECONDS + 30))
-    while [ -z "$window" ]; do
-        kill -0 "$program_pid" 2>/dev/null || fail "the program exited before its window appeared"
-        [ "$SECONDS" -lt "$deadline" ] || fail "no window within 30 s"
-        window=$(timeout 1 xdotool search --sync --onlyvisible --name "$TITLE" 2>/dev/null \
-                 | head -n1 || true)
-    done
-    for _ in $(seq 50); do
-        xprop -id "$window" _NET_FRAME_EXTENTS | grep -q = && break
-        sleep 0.1
-    done
-    sleep 0.5 # the window places itself again once it knows its frame
+    wait_for_framed_window "$TITLE"
 }
 
 # Client size and frame rectangle of $window: $cw $ch $fx $fy $fw $fh.

@@ -80,19 +80,7 @@ run_program() {
     xev_pid=$!
     check_places=1
     start_with_stand_in_ports "$1" "$program"
-    window=''
-    local deadline=$((SECONDS + 30))
-    while [ -z "$window" ]; do
-        kill -0 "$program_pid" 2>/dev/null || fail "the program exited before \"$2\" appeared"
-        [ "$SECONDS" -lt "$deadline" ] || fail "no \"$2\" window within 30 s"
-        window=$(timeout 1 xdotool search --sync --onlyvisible --name "$2" 2>/dev/null \
-                 | head -n1 || true)
-    done
-    for _ in $(seq 50); do
-        xprop -id "$window" _NET_FRAME_EXTENTS | grep -q = && break
-        sleep 0.1
-    done
-    sleep 0.5 # placed again, where the frame was only known once mapped
+    wait_for_framed_window "$2"
 }
 
 stop_program() {

@@ -111,3 +111,22 @@ start_with_stand_in_ports() {
     program_pid=$!
 }
 
+# Waits up to 30 s for a visible window named $1 (a pattern) and for the
+# window manager's frame around it, and leaves its id in $window; fails when
+# the program ends first. The window places itself again once it knows its
+# frame, so it is given half a second more.
+wait_for_framed_window() {
+    local deadline=$((SECONDS + 30))
+    window=''
+    while [ -z "$window" ]; do
+        kill -0 "$program_pid" 2>/dev/null || fail "the program exited before \"$1\" appeared"
+        [ "$SECONDS" -lt "$deadline" ] || fail "no \"$1\" window within 30 s"
+        window=$(timeout 1 xdotool search --sync --onlyvisible --name "$1" 2>/dev/null \
+                 | head -n1 || true)
+    done
+    for _ in $(seq 50); do
+        xprop -id "$window" _NET_FRAME_EXTENTS | grep -q = && break
+        sleep 0.1
+    done
+    sleep 0.5
+}
