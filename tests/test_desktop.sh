@@ -45,20 +45,6 @@ run_program() {
     wait_for_framed_window "$TITLE"
 }
 
-# Client size and frame rectangle of $window: $cw $ch $fx $fy $fw $fh.
-measure() {
-    local info left right top bottom
-    info=$(xwininfo -id "$window")
-    local x y
-    x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-    y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-    cw=$(awk '/Width:/ {print $2}' <<<"$info")
-    ch=$(awk '/Height:/ {print $2}' <<<"$info")
-    read -r left right top bottom \
-        <<<"$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
-    fx=$((x - left)) fy=$((y - top)) fw=$((cw + left + right)) fh=$((ch + top + bottom))
-}
-
 # Sends signal $1 and expects exit status $2 and no lock file.
 end_with() {
     kill -s "$1" "$program_pid"

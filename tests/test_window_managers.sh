@@ -100,19 +100,6 @@ frame_places() {
     ' "$scratch/xev.log"
 }
 
-# Client size and frame rectangle of $window: $cw $ch $fx $fy $fw $fh $top.
-measure() {
-    local info x y
-    info=$(xwininfo -id "$window")
-    x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
-    y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
-    cw=$(awk '/Width:/ {print $2}' <<<"$info")
-    ch=$(awk '/Height:/ {print $2}' <<<"$info")
-    read -r left right top bottom \
-        <<<"$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
-    fx=$((x - left)) fy=$((y - top)) fw=$((cw + left + right)) fh=$((ch + top + bottom))
-}
-
 # Fails unless the frame of $window, named $1, is centred within 2 pixels,
 # and, where the window manager tells the frame before mapping (all but
 # KWin), unless the window appeared there in the first place.

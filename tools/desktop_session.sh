@@ -130,3 +130,17 @@ wait_for_framed_window() {
     done
     sleep 0.5
 }
+
+# Client size and frame rectangle of $window: $cw $ch $fx $fy $fw $fh, with
+# the frame's extents in $left $right $top $bottom.
+measure() {
+    local info x y
+    info=$(xwininfo -id "$window")
+    x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")
+    y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")
+    cw=$(awk '/Width:/ {print $2}' <<<"$info")
+    ch=$(awk '/Height:/ {print $2}' <<<"$info")
+    read -r left right top bottom \
+        <<<"$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    fx=$((x - left)) fy=$((y - top)) fw=$((cw + left + right)) fh=$((ch + top + bottom))
+}
