@@ -6,18 +6,22 @@
 #include "serial/comm_error.h"
 #include "serial/port_failure.h"
 
+#include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QWinEventNotifier>
 
 #include <qt_windows.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
 // The driver's own queues, as most serial programs ask for them.
 constexpr DWORD kDriverInputBytes = 1024;
 constexpr DWORD kDriverOutputBytes = 512;
+// Longest wait, in all, for cancelled reads and writes to end when closing.
+constexpr qint64 kCancelWaitMs = 250;
 
 OpenRefusal refusal(DWORD error)
 {
@@ -87,30 +91,63 @@ void applySettings(DCB &dcb, const LineSettings &settings)
     dcb.fAbortOnError = FALSE;
 }
 
-// One overlapped operation: its event, and the notifier that wakes the event
-// loop when the operation ends.
-struct Operation
+// What an overlapped operation lends the system until the operation has
+// ended: the OVERLAPPED, its event and the buffer.
+struct IoBlock
 {
-    Operation()
+    IoBlock()
         : event(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
-        , notifier(event)
     {
-        notifier.setEnabled(false);
     }
-    ~Operation() { ::CloseHandle(event); }
-    Operation(const Operation &) = delete;
-    Operation &operator=(const Operation &) = delete;
-
-    OVERLAPPED *start()
-    {
-        overlapped = OVERLAPPED {};
-        overlapped.hEvent = event;
-        pending = true;
-        return &overlapped;
-    }
+    ~IoBlock() { ::CloseHandle(event); }
+    IoBlock(const IoBlock &) = delete;
+    IoBlock &operator=(const IoBlock &) = delete;
 
     HANDLE event;
     OVERLAPPED overlapped {};
+    QByteArray buffer;
+};
+
+// One overlapped operation: what it lends the system, and the notifier that
+// wakes the event loop when it ends.
+struct Operation
+{
+    Operation()
+        : block(std::make_unique<IoBlock>())
+        , notifier(block->event)
+    {
+        notifier.setEnabled(false);
+    }
+
+    OVERLAPPED *start()
+    {
+        block->overlapped = OVERLAPPED {};
+        block->overlapped.hEvent = block->event;
+        pending = true;
+        return &block->overlapped;
+    }
+
+    // Cancels the operation under way and waits for its end until deadline.
+    // One that a driver has not ended by then keeps its block, which is left
+    // to the system for good; a new one serves the next opening.
+    void cancel(HANDLE handle, const QDeadlineTimer &deadline)
+    {
+        if (!pending)
+            return;
+        ::CancelIoEx(handle, &block->overlapped);
+        const qint64 left = std::max<qint64>(deadline.remainingTime(), 0);
+        if (::WaitForSingleObject(block->event, DWORD(left)) != WAIT_OBJECT_0) {
+            notifier.setEnabled(false);
+            // NOLINTNEXTLINE(bugprone-unused-return-value): the system may still write to it
+            (void)block.release();
+            block = std::make_unique<IoBlock>();
+            notifier.setHandle(block->event);
+        }
+        pending = false;
+        ::ResetEvent(block->event);
+    }
+
+    std::unique_ptr<IoBlock> block;
     QWinEventNotifier notifier;
     bool pending = false;
 };
@@ -128,7 +165,6 @@ struct SerialLine::Private
     void finishRead();
     void startWrite();
     void finishWrite();
-    void waitForEnd(Operation &operation);
     void fail();
 
     SerialLine *q;
@@ -136,9 +172,7 @@ struct SerialLine::Private
     Operation reading;
     Operation writing;
     QByteArray readAhead; // read from the device, not yet taken
-    QByteArray chunk; // what the read under way reads into
-    QByteArray unsent; // waits for the write under way to end
-    QByteArray sending; // what the write under way writes
+    QByteArray unsent; // waits for the write under way to end; what it writes is its block's
     quint64 openings = 0; // counts openings, so a late loss notice can be told apart
     quint64 clearings = 0; // counts clearings of the input
     quint64 readClearing = 0; // the clearing the read under way belongs to
@@ -200,18 +234,19 @@ void SerialLine::close()
 {
     if (d->handle == INVALID_HANDLE_VALUE)
         return;
-    // The buffers of an operation under way belong to the system until it
-    // has ended, cancelled or not.
-    ::CancelIo(d->handle);
-    d->waitForEnd(d->reading);
-    d->waitForEnd(d->writing);
+    // What an operation under way was lent belongs to the system until the
+    // operation has ended, cancelled or not; a driver that does not end it
+    // in time must not hold the window up.
+    const QDeadlineTimer deadline(kCancelWaitMs);
+    d->reading.cancel(d->handle, deadline);
+    d->writing.cancel(d->handle, deadline);
     ::CloseHandle(d->handle);
     d->handle = INVALID_HANDLE_VALUE;
     d->reading.notifier.setEnabled(false);
     d->writing.notifier.setEnabled(false);
     d->readAhead.clear();
     d->unsent.clear();
-    d->sending.clear();
+    d->writing.block->buffer.clear();
     d->lost = false;
 }
 
@@ -239,7 +274,7 @@ void SerialLine::clearInput()
     // already ended holds bytes from before.
     DWORD count = 0;
     if (d->reading.pending
-        && (::GetOverlappedResult(d->handle, &d->reading.overlapped, &count, FALSE)
+        && (::GetOverlappedResult(d->handle, &d->reading.block->overlapped, &count, FALSE)
             || ::GetLastError() != ERROR_IO_INCOMPLETE))
         ++d->clearings;
 }
@@ -269,6 +304,7 @@ void SerialLine::Private::startRead()
     }
     const qint64 room = kReadAheadBytes - readAhead.size();
     const DWORD count = DWORD(std::clamp<qint64>(status.cbInQue, 1, room));
+    QByteArray &chunk = reading.block->buffer;
     chunk.resize(count);
     readClearing = clearings;
     if (!::ReadFile(handle, chunk.data(), count, nullptr, reading.start())
@@ -280,11 +316,11 @@ void SerialLine::Private::startRead()
 
 void SerialLine::Private::finishRead()
 {
-    ::ResetEvent(reading.event);
+    ::ResetEvent(reading.block->event);
     if (!reading.pending)
         return;
     DWORD count = 0;
-    if (!::GetOverlappedResult(handle, &reading.overlapped, &count, FALSE)) {
+    if (!::GetOverlappedResult(handle, &reading.block->overlapped, &count, FALSE)) {
         if (::GetLastError() == ERROR_IO_INCOMPLETE)
             return;
         // Unplugged adapters fail their reads with ERROR_ACCESS_DENIED,
@@ -297,7 +333,7 @@ void SerialLine::Private::finishRead()
     reading.pending = false;
     const bool kept = count > 0 && readClearing == clearings;
     if (kept)
-        readAhead.append(chunk.constData(), count);
+        readAhead.append(reading.block->buffer.constData(), count);
     startRead();
     if (kept)
         emit q->readyRead();
@@ -307,22 +343,23 @@ void SerialLine::Private::startWrite()
 {
     if (unsent.isEmpty() || lost)
         return;
+    QByteArray &sending = writing.block->buffer;
     sending = std::move(unsent);
     unsent = QByteArray();
     if (!::WriteFile(handle, sending.constData(), DWORD(sending.size()), nullptr, writing.start())
         && ::GetLastError() != ERROR_IO_PENDING) {
         writing.pending = false;
-        lost = true;
+        fail();
     }
 }
 
 void SerialLine::Private::finishWrite()
 {
-    ::ResetEvent(writing.event);
+    ::ResetEvent(writing.block->event);
     if (!writing.pending)
         return;
     DWORD count = 0;
-    if (!::GetOverlappedResult(handle, &writing.overlapped, &count, FALSE)) {
+    if (!::GetOverlappedResult(handle, &writing.block->overlapped, &count, FALSE)) {
         if (::GetLastError() == ERROR_IO_INCOMPLETE)
             return;
         writing.pending = false;
@@ -332,20 +369,11 @@ void SerialLine::Private::finishWrite()
     writing.pending = false;
     // Without write timeouts a write ends when all is written; whatever was
     // not goes first in the next one.
+    QByteArray &sending = writing.block->buffer;
     if (qsizetype(count) < sending.size())
         unsent.prepend(sending.constData() + count, sending.size() - qsizetype(count));
     sending.clear();
     startWrite();
-}
-
-void SerialLine::Private::waitForEnd(Operation &operation)
-{
-    if (!operation.pending)
-        return;
-    DWORD count = 0;
-    ::GetOverlappedResult(handle, &operation.overlapped, &count, TRUE);
-    operation.pending = false;
-    ::ResetEvent(operation.event);
 }
 
 // The line has gone away: nothing more is read or written, and the owner
