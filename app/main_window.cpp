@@ -52,6 +52,8 @@ void Form1::connectHandlers()
     connect(c.comdk, &PortList::activated, this, [this] { portSelection(m_controls, m_module1); });
     connect(c.comdk, &PortList::listAboutToOpen, this, [this] { refreshPortTooltips(m_controls); });
     connect(c.MSComm1, &MSComm::portLost, this, [this] { portLost(m_controls, m_module1); });
+    connect(c.MSComm1, &MSComm::portReturned, this,
+            [this] { portReturned(m_controls, m_module1); });
     connect(m_fssjEvents, &TextBoxEvents::KeyPress, this, [this](int index, const QString &key) {
         fssjKeyPress(m_controls, m_module1, index, key);
     });

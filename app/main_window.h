@@ -6,7 +6,8 @@
 // picture box, port list, the fssj key/click filter) are in controls/; the
 // serial control MSComm1 is serial/serial_port. Each event goes to one
 // handler, wired in Form1::connectHandlers():
-//   Load, comdk's choice, MSComm1's lost port -> serial/opening/port_opening
+//   Load, comdk's choice, MSComm1's lost and
+//   returned port                             -> serial/opening/port_opening
 //   fssj KeyPress and Click                   -> console/keyboard_send
 //   MSComm1's OnComm, Command2's Click        -> console/receive_display
 //   Command1's Click                          -> relay/relay_switch

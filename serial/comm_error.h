@@ -1,5 +1,6 @@
-// The one exception type the serial control throws; only the two port-opening
-// procedures catch it.
+// The one exception type the serial control throws; only the port-opening
+// procedures catch it (at start-up, on a choice from the list, and when a lost
+// port's device is back).
 #pragma once
 
 #include "serial/device_holder.h"

@@ -24,6 +24,10 @@ public:
     explicit SerialLine(QObject *parent = nullptr);
     ~SerialLine() override;
 
+    // Whether the system has the device now, as far as can be told without
+    // opening it (a node in /dev, a name Windows knows).
+    static bool isPresent(const QString &device);
+
     // Opens device as COMn, exclusively; throws CommError when it cannot.
     void open(int portNumber, const QString &device, const LineSettings &settings);
     // Closes the device; nothing is signalled after this.

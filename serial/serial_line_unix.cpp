@@ -6,11 +6,14 @@
 #include "serial/lock_file.h"
 #include "serial/port_failure.h"
 
+#include <QFile>
 #include <QSerialPort>
 
 #include <cerrno>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -97,6 +100,21 @@ SerialLine::~SerialLine()
 {
     disconnect(&d->port, nullptr, this, nullptr);
     close();
+}
+
+bool SerialLine::isPresent(const QString &device)
+{
+    struct stat node = {};
+    if (device.isEmpty() || ::stat(QFile::encodeName(device).constData(), &node) != 0
+        || !S_ISCHR(node.st_mode))
+        return false;
+    // A node of another kind of device (/dev/null, say) can be no serial
+    // port. Pseudo-terminals have no entry under /sys/dev/char, so only an
+    // entry of another subsystem tells.
+    const QString subsystem = QFile::symLinkTarget(QStringLiteral("/sys/dev/char/%1:%2/subsystem")
+                                                       .arg(major(node.st_rdev))
+                                                       .arg(minor(node.st_rdev)));
+    return subsystem.isEmpty() || subsystem.endsWith(QLatin1String("/tty"));
 }
 
 void SerialLine::open(int portNumber, const QString &device, const LineSettings &settings)

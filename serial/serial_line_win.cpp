@@ -193,6 +193,15 @@ SerialLine::~SerialLine()
     close();
 }
 
+bool SerialLine::isPresent(const QString &device)
+{
+    // The name of a port that is there leads to its device object.
+    wchar_t target[MAX_PATH] = {};
+    return !device.isEmpty()
+           && ::QueryDosDeviceW(reinterpret_cast<const wchar_t *>(device.utf16()), target, MAX_PATH)
+                  != 0;
+}
+
 void SerialLine::open(int portNumber, const QString &device, const LineSettings &settings)
 {
     const QString path = QStringLiteral("\\\\.\\") + device;

@@ -21,6 +21,7 @@ MSComm::MSComm(PortLocator locator, QObject *parent)
     // of its own.
     m_notificationTimer.setInterval(0);
     connect(&m_notificationTimer, &QTimer::timeout, this, &MSComm::deliverNotifications);
+    connect(&m_returnWatch, &PortWatch::deviceBack, this, &MSComm::portReturned);
 }
 
 MSComm::~MSComm()
@@ -80,6 +81,7 @@ void MSComm::setPortOpen(bool open)
 {
     ++m_opening;
     if (!open) {
+        m_returnWatch.stop();
         if (m_line.isOpen()) {
             closePort();
             discardReceived();
@@ -97,6 +99,7 @@ void MSComm::setPortOpen(bool open)
 
     m_line.open(m_commPort, device, m_lineSettings);
     m_device = device;
+    m_returnWatch.stop();
 
     // A port starts with nothing received, as a UART that nobody had open
     // would; the system may still hold bytes from before.
@@ -136,6 +139,7 @@ void MSComm::closeLostPort()
     // it: it is shown as a bad character rather than vanishing.
     appendDecoded(m_decoder.flush());
     closePort();
+    awaitReturnOf(m_commPort);
     // Reported from the event loop, as the port may be lost inside a handler;
     // by then the program may have opened or closed a port, and the notice
     // belongs to the opening that was lost.
@@ -148,6 +152,15 @@ void MSComm::reportLoss(quint64 opening)
 {
     if (opening == m_opening && !m_line.isOpen())
         emit portLost();
+}
+
+// The port number stands for the same device for as long as the locator
+// says so (on Linux the device, on Windows the port name): the wait is over
+// when that number has a device again.
+void MSComm::awaitReturnOf(int portNumber)
+{
+    m_returnWatch.start(
+        [this, portNumber] { return SerialLine::isPresent(deviceName(portNumber)); });
 }
 
 void MSComm::closePort()

@@ -13,11 +13,14 @@
 // rather than per character while keys, clicks and painting still get their
 // turn between batches. While too much waits unread the control stops taking
 // bytes from the device, so the sender is held back instead of memory growing.
+// A port that goes away is closed and then awaited: portReturned says when
+// its device is there again, for the program to open it.
 #pragma once
 
 #include "serial/gbk.h"
 #include "serial/line_settings.h"
 #include "serial/port_locator.h"
+#include "serial/port_watch.h"
 #include "serial/serial_line.h"
 
 #include <QObject>
@@ -70,9 +73,15 @@ public:
     void setInputLen(int characters);
     int inputLen() const { return m_inputLen; }
 
-    // True opens COMn with the current settings, False closes.
+    // True opens COMn with the current settings, False closes. Either ends
+    // the wait for a lost port once it has succeeded.
     bool PortOpen() const;
     void setPortOpen(bool open);
+
+    // Whether the port that was lost is awaited: from its loss until a port
+    // is opened or closed, or stopAwaitingReturn().
+    bool awaitsReturn() const { return m_returnWatch.isActive(); }
+    void stopAwaitingReturn() { m_returnWatch.stop(); }
 
     // Only 0 is accepted: discards everything received so far, including
     // what the system still holds.
@@ -103,6 +112,11 @@ signals:
     void OnComm();
     // The open port went away (hang-up or unplugged device) and was closed.
     void portLost();
+    // The lost port's device is there again (COMn has a device once more).
+    // Raised again, more and more slowly up to once a second, while it is
+    // there and the wait goes on: a device just plugged in may refuse to be
+    // opened for a moment.
+    void portReturned();
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -115,6 +129,7 @@ private:
     void deliverNotifications();
     void closeLostPort();
     void reportLoss(quint64 opening);
+    void awaitReturnOf(int portNumber);
     void appendReceived(QByteArrayView bytes);
     void appendDecoded(const QString &text);
     void takeIncoming();
@@ -139,6 +154,7 @@ private:
     // or reading waits to resume.
     QTimer m_notificationTimer;
     bool m_readingPaused = false; // bytes left with the device until the backlog drains
+    PortWatch m_returnWatch;
     // Counts openings and closings, so that a loss notice still in the queue
     // when the program has opened or closed a port since changes nothing.
     quint64 m_opening = 0;

@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 class TestPortOpening : public QObject
 {
     Q_OBJECT
@@ -17,6 +21,9 @@ private slots:
     void choosingAPortThatFails_data();
     void choosingAPortThatFails();
     void choosingTheOpenPortAgainDiscardsPendingData();
+    void lostPortReopensByItselfWhenItsDeviceIsBack();
+    void choosingAPortEndsTheWaitForTheLostOne_data();
+    void choosingAPortEndsTheWaitForTheLostOne();
     void itemsNameTheirDevices();
 };
 
@@ -157,7 +164,84 @@ void TestPortOpening::choosingTheOpenPortAgainDiscardsPendingData()
     QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("fresh"));
 }
 
-// Losing the line and getting it back: tests/test_faults.
+// The board is unplugged and plugged back (reset, reflashed): COM1 is opened
+// again without a choice from the list. Until then the status line says it
+// was lost and nothing is asked, also while the device is back but held for
+// a moment by another program. What the board said before the opening is
+// not shown.
+void TestPortOpening::lostPortReopensByItselfWhenItsDeviceIsBack()
+{
+    FormFixture f;
+    QVERIFY(f.start());
+    f.c.Command1->click(); // the relay on: "K", red lamp
+    QVERIFY(f.board().waitForReceived(1));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("K"));
+    f.board().hangUp();
+    QTRY_COMPARE(f.c.zttext->text(), lostStatus(1));
+    const QString lostReason = f.c.zttext->toolTip();
+
+    PtyBoard &back = f.addBoard(1);
+    QVERIFY(back.send("boot messages\r\n"));
+    const int holder = ::open(qPrintable(back.slavePath()), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(holder >= 0);
+    QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    QVERIFY(idlesWithoutBusyLoop(3 * PortWatch::kLookIntervalMs));
+    QVERIFY(f.c.MSComm1->awaitsReturn());
+    QVERIFY(f.boxes.seen().isEmpty());
+    QCOMPARE(f.c.zttext->text(), lostStatus(1));
+    QCOMPARE(f.c.zttext->toolTip(), lostReason);
+    QCOMPARE(shownLamps(f.c), QStringLiteral("R--"));
+
+    ::close(holder);
+    QTRY_COMPARE_WITH_TIMEOUT(f.c.zttext->text(), openedStatus(1), 3 * PortWatch::kLookIntervalMs);
+    QVERIFY(f.c.zttext->toolTip().isEmpty());
+    QCOMPARE(shownLamps(f.c), QStringLiteral("-G-"));
+    QCOMPARE(f.state.portNo, quint8(1));
+    QCOMPARE(f.state.relayState, true);
+    QVERIFY(!f.c.MSComm1->awaitsReturn());
+    QVERIFY(f.boxes.seen().isEmpty());
+
+    QTest::keyClicks(f.c.fssj0, QStringLiteral("ab"));
+    f.c.Command1->click(); // the flag still says on: "G"
+    QVERIFY(back.waitForReceived(3));
+    QCOMPARE(back.received(), QByteArray("abG"));
+    QTRY_COMPARE(f.c.fssj1->text(), QStringLiteral("KabG"));
+}
+
+void TestPortOpening::choosingAPortEndsTheWaitForTheLostOne_data()
+{
+    QTest::addColumn<int>("chosen");
+    QTest::newRow("another port, opened") << 2;
+    QTest::newRow("the lost port, not there yet") << 1;
+}
+
+// Whatever is chosen from the list ends the wait for the lost port: its
+// device coming back changes nothing.
+void TestPortOpening::choosingAPortEndsTheWaitForTheLostOne()
+{
+    QFETCH(int, chosen);
+    FormFixture f({1, 2});
+    QVERIFY(f.start());
+    f.board(1).hangUp();
+    QTRY_COMPARE(f.c.zttext->text(), lostStatus(1));
+    choose(f.c.comdk, chosen - 1);
+    const QString status = chosen == 2 ? openedStatus(2) : failedStatus(1);
+    QCOMPARE(f.c.zttext->text(), status);
+    QCOMPARE(f.boxes.seen().size(), chosen == 2 ? 0 : 1);
+    QVERIFY(!f.c.MSComm1->awaitsReturn());
+
+    PtyBoard &back = f.addBoard(1);
+    QVERIFY(idlesWithoutBusyLoop(2 * PortWatch::kLookIntervalMs + 200));
+    QCOMPARE(f.c.zttext->text(), status);
+    QCOMPARE(f.c.MSComm1->PortOpen(), chosen == 2);
+    QTest::keyClick(f.c.fssj0, Qt::Key_X);
+    if (chosen == 2)
+        QVERIFY(f.board(2).waitForReceived(1));
+    idleFor(50);
+    QCOMPARE(back.received(), QByteArray());
+}
+
+// Losing the line in a burst: tests/test_faults.
 void TestPortOpening::itemsNameTheirDevices()
 {
     FormFixture f;

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
@@ -51,6 +52,10 @@ private slots:
     void clearingWhileBytesArriveKeepsListening();
     void hangUpClosesPortOnce_data();
     void hangUpClosesPortOnce();
+    void lostPortIsAwaitedUntilItsDeviceIsBack();
+    void deviceBackButBusyIsTriedAgainSoon();
+    void waitEndsWithAnyOpeningOrClosing_data();
+    void waitEndsWithAnyOpeningOrClosing();
 };
 
 // Open twice is an error, close twice is not; port and settings are fixed
@@ -378,6 +383,121 @@ void TestSerial::hangUpClosesPortOnce()
     QCOMPARE(line.comm.Input().toString(), QStringLiteral("xy"));
     line.comm.setOutput(QStringLiteral("after")); // no port: nothing sent, no error
     line.comm.setPortOpen(false);
+}
+
+// A control whose COM1 is whatever device the test says, as a port plugged
+// back may be another node than before.
+struct MovingLine
+{
+    std::unique_ptr<PtyBoard> board = std::make_unique<PtyBoard>();
+    QString device = board->slavePath();
+    MSComm comm {[this](int portNumber) { return portNumber == 1 ? device : QString(); }};
+    int lost = 0;
+    int returned = 0;
+
+    MovingLine()
+    {
+        QObject::connect(&comm, &MSComm::portLost, &comm, [this] { ++lost; });
+        QObject::connect(&comm, &MSComm::portReturned, &comm, [this] { ++returned; });
+    }
+    // Opens COM1, then hangs the board up: the node goes with it.
+    bool openAndLose()
+    {
+        comm.setPortOpen(true);
+        board->hangUp();
+        return spinEventLoopUntil([this] { return lost == 1; }) && !comm.PortOpen();
+    }
+    // A new board for COM1.
+    void plugBack()
+    {
+        board = std::make_unique<PtyBoard>();
+        device = board->slavePath();
+    }
+};
+
+// Nothing while COM1 has no device; once it has, portReturned, and again and
+// again while it is not opened; opening it ends the wait.
+void TestSerial::lostPortIsAwaitedUntilItsDeviceIsBack()
+{
+    MovingLine line;
+    QVERIFY(!line.comm.awaitsReturn());
+    QVERIFY(line.openAndLose());
+    QVERIFY(line.comm.awaitsReturn());
+    QVERIFY(idlesWithoutBusyLoop(2 * PortWatch::kLookIntervalMs + 200));
+    QCOMPARE(line.returned, 0);
+
+    line.plugBack();
+    QVERIFY(spinEventLoopUntil([&] { return line.returned == 1; }, 3 * PortWatch::kLookIntervalMs));
+    QVERIFY(spinEventLoopUntil([&] { return line.returned == 3; }, 3 * PortWatch::kLookIntervalMs));
+
+    QObject::connect(&line.comm, &MSComm::portReturned, &line.comm,
+                     [&] { line.comm.setPortOpen(true); });
+    QVERIFY(spinEventLoopUntil([&] { return line.comm.PortOpen(); }));
+    QVERIFY(!line.comm.awaitsReturn());
+    const int returned = line.returned;
+    line.board->setEcho(false);
+    line.comm.setOutput(QStringLiteral("back"));
+    QVERIFY(line.board->waitForReceived(4));
+    QCOMPARE(line.board->received(), QByteArray("back"));
+    idleFor(2 * PortWatch::kLookIntervalMs);
+    QCOMPARE(line.returned, returned);
+}
+
+// A device just plugged in may be held for a moment (by the system setting
+// it up, or a modem manager probing it): the tries come quickly at first,
+// and the port opens as soon as the device is free.
+void TestSerial::deviceBackButBusyIsTriedAgainSoon()
+{
+    MovingLine line;
+    QVERIFY(line.openAndLose());
+    line.plugBack();
+    const int fd = ::open(qPrintable(line.device), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    QStringList refusals;
+    QObject::connect(&line.comm, &MSComm::portReturned, &line.comm, [&] {
+        const QString message = commErrorOf([&] { line.comm.setPortOpen(true); });
+        if (!message.isEmpty())
+            refusals.append(message);
+    });
+    // The first look comes a second after the loss, the next ones after
+    // 0.1, 0.2 and 0.4 s.
+    QVERIFY(spinEventLoopUntil([&] { return refusals.size() == 4; },
+                               2 * PortWatch::kLookIntervalMs + 700));
+    ::close(fd);
+    QVERIFY(
+        spinEventLoopUntil([&] { return line.comm.PortOpen(); }, 2 * PortWatch::kLookIntervalMs));
+    QVERIFY(!line.comm.awaitsReturn());
+}
+
+void TestSerial::waitEndsWithAnyOpeningOrClosing_data()
+{
+    QTest::addColumn<int>("ending");
+    QTest::newRow("the wait stopped (another port chosen)") << 0;
+    QTest::newRow("the port closed") << 1;
+    QTest::newRow("another port opened") << 2;
+}
+
+void TestSerial::waitEndsWithAnyOpeningOrClosing()
+{
+    QFETCH(int, ending);
+    MovingLine line;
+    PtyBoard other;
+    QVERIFY(line.openAndLose());
+    if (ending == 0) {
+        line.comm.stopAwaitingReturn();
+    } else if (ending == 1) {
+        line.comm.setPortOpen(false);
+    } else {
+        line.device = other.slavePath();
+        line.comm.setPortOpen(true);
+        line.device.clear();
+        QVERIFY(line.comm.PortOpen());
+    }
+    QVERIFY(!line.comm.awaitsReturn());
+    line.plugBack();
+    idleFor(2 * PortWatch::kLookIntervalMs + 200);
+    QCOMPARE(line.returned, 0);
 }
 
 QTEST_GUILESS_MAIN(TestSerial)

@@ -179,6 +179,14 @@ void openingSucceeded(const Form1Controls &form, quint8 portNo)
     setReason(form, QString());
 }
 
+// The lamps after a port was chosen and opened, whatever the relay flag holds.
+void showChosenPortLamps(const Form1Controls &form)
+{
+    form.LEDR->hide();
+    form.LEDG->show();
+    form.LEDM2->hide();
+}
+
 QString itemTooltip(const SerialDevice &device)
 {
     if (device.location.isEmpty())
@@ -222,6 +230,8 @@ void startupOpening(const Form1Controls &form, Module1 &state)
 
 void portSelection(const Form1Controls &form, Module1 &state)
 {
+    // Whatever the user chooses, a port lost before is no longer awaited.
+    form.MSComm1->stopAwaitingReturn();
     try {
         // A number that does not fit fails like a port that cannot be opened.
         const auto index = toPortByte(form.comdk->currentIndex());
@@ -244,9 +254,7 @@ void portSelection(const Form1Controls &form, Module1 &state)
             form.MSComm1->setPortOpen(false);
         openingSequence(*form.MSComm1, state.portNo);
         openingSucceeded(form, state.portNo);
-        form.LEDR->hide();
-        form.LEDG->show();
-        form.LEDM2->hide();
+        showChosenPortLamps(form);
     } catch (const CommError &error) {
         failurePresentation(form, state.portNo, failureReason(error, state.portNo));
     }
@@ -257,6 +265,21 @@ void portLost(const Form1Controls &form, const Module1 &state)
     form.zttext->setText(kStatusPrefix + QString::number(state.portNo) + kStatusLost);
     const CommError lost = lostLine(state.portNo, form.MSComm1->openedDevice());
     setReason(form, failureReason(lost, state.portNo));
+}
+
+void portReturned(const Form1Controls &form, const Module1 &state)
+{
+    // The port was lost closed, so nothing is closed first.
+    try {
+        openingSequence(*form.MSComm1, state.portNo);
+    } catch (const CommError &) {
+        // Not ready yet (still being set up, or held for a moment): the control
+        // raises portReturned again, and the status line keeps saying the port
+        // was lost until it opens.
+        return;
+    }
+    openingSucceeded(form, state.portNo);
+    showChosenPortLamps(form);
 }
 
 void refreshPortTooltips(const Form1Controls &form)

@@ -15,5 +15,9 @@ void portSelection(const Form1Controls &form, Module1 &state);
 // says so instead of still claiming success.
 void portLost(const Form1Controls &form, const Module1 &state);
 
+// The lost port's device is back: opened again as on a choice from comdk,
+// without a word while it is not yet ready to be opened.
+void portReturned(const Form1Controls &form, const Module1 &state);
+
 // Names the device each item of comdk stands for, in the item's tooltip.
 void refreshPortTooltips(const Form1Controls &form);
