@@ -1,10 +1,13 @@
 // Maps COMn to a device: one number at a time or from one survey of the system.
 #include "serial/port_locator.h"
 
+#include "serial/port_numbering.h"
+
 #include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -75,6 +78,13 @@ PortLocator PortLocator::fromSurvey(Survey survey)
     return locator;
 }
 
+PortLocator PortLocator::numbered(Survey survey)
+{
+    auto numbering = std::make_shared<PortNumbering>();
+    return fromSurvey(
+        [survey = std::move(survey), numbering] { return numbering->number(survey()); });
+}
+
 QString PortLocator::operator()(int portNumber) const
 {
     if (portNumber < 1)
@@ -94,7 +104,8 @@ QList<SerialDevice> PortLocator::devices(int count) const
         listed.resize(std::max<qsizetype>(count, 0));
     } else {
         for (int n = 1; n <= count; ++n)
-            listed.append(SerialDevice {m_lookup ? m_lookup(n) : QString(), {}, {}, {}, {}, {}});
+            listed.append(
+                SerialDevice {m_lookup ? m_lookup(n) : QString(), {}, {}, {}, {}, {}, {}});
     }
     return listed;
 }

@@ -20,6 +20,9 @@ struct SerialDevice
     QString serialNumber;
     std::optional<quint16> vendorId;
     std::optional<quint16> productId;
+    // What stays the same when the device is unplugged and plugged back,
+    // wherever it then appears; empty: its location.
+    QString identity;
 };
 
 // Maps COMn to a device, either one number at a time (a lookup, as tests use
@@ -42,6 +45,10 @@ public:
 
     // All ports from one call of survey; element n - 1 is COMn.
     static PortLocator fromSurvey(Survey survey);
+    // The ports that one call of survey finds present, each numbered the
+    // first time it is found and keeping its number for as long as this
+    // locator and its copies live (PortNumbering).
+    static PortLocator numbered(Survey survey);
 
     explicit operator bool() const { return m_lookup || m_survey; }
 
@@ -56,9 +63,11 @@ private:
     Survey m_survey;
 };
 
-// The program's own mapping: the native "COMn" on Windows; on Linux the n-th
-// port that QSerialPortInfo reports, built-in ttyS ports first, then the
-// others (ttyUSB, ttyACM, ...), each group in numeric order.
+// The program's own mapping: the native "COMn" on Windows. On Linux the ports
+// that QSerialPortInfo reports, numbered as they are first seen: at start-up
+// the built-in ttyS ports first, then the others (ttyUSB, ttyACM, ...), each
+// group in numeric order; a device plugged in later takes the lowest number
+// no device has had, and one plugged back its own number again.
 PortLocator systemPortLocator();
 
 // The ordering used by systemPortLocator(), as a pure function of the system

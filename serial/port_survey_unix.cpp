@@ -1,6 +1,9 @@
 // The system's serial ports on Linux, from QSerialPortInfo, in COM order.
 #include "serial/port_locator.h"
 
+#include "serial/sysfs_identity.h"
+
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -21,10 +24,12 @@ SerialDevice describe(const QSerialPortInfo &info, const QString &location)
         device.vendorId = info.vendorIdentifier();
     if (info.hasProductIdentifier())
         device.productId = info.productIdentifier();
+    device.identity =
+        sysfsIdentity(QStringLiteral("/sys/class/tty/") + QFileInfo(location).fileName(), location);
     return device;
 }
 
-// Every port the system reports, in COM order.
+// Every port the system reports, in the order new ones are numbered in.
 QList<SerialDevice> surveySystemPorts()
 {
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
@@ -57,12 +62,13 @@ bool isVirtualTerminal(const char *name)
 
 // What tells one state of the system's ports from another at a small part of
 // a survey's cost: every terminal device the kernel has (a port plugged in or
-// out adds or removes one), each with the identity of its node in /dev (a
-// device plugged in again gets a node of its own). Empty when it cannot be
-// told.
+// out adds or removes one), each with the identity of its entry in sysfs (a
+// device plugged in again gets an entry of its own, even under the same
+// name). Empty when it cannot be told.
 QByteArray portsFingerprint()
 {
-    DIR *const dir = ::opendir("/sys/class/tty");
+    static const QByteArray classFolder("/sys/class/tty/");
+    DIR *const dir = ::opendir(classFolder.constData());
     if (!dir)
         return {};
     QByteArrayList names;
@@ -75,11 +81,11 @@ QByteArray portsFingerprint()
 
     QByteArray fingerprint;
     for (const QByteArray &name : std::as_const(names)) {
-        struct stat node = {};
-        if (::stat(("/dev/" + name).constData(), &node) != 0)
-            node = {};
-        const qint64 identity[] = {qint64(node.st_ino), qint64(node.st_rdev),
-                                   qint64(node.st_ctim.tv_sec), qint64(node.st_ctim.tv_nsec)};
+        struct stat entry = {};
+        if (::lstat((classFolder + name).constData(), &entry) != 0)
+            entry = {};
+        const qint64 identity[] = {qint64(entry.st_ino), qint64(entry.st_ctim.tv_sec),
+                                   qint64(entry.st_ctim.tv_nsec)};
         fingerprint += name;
         fingerprint += '\0';
         fingerprint.append(reinterpret_cast<const char *>(identity), sizeof identity);
@@ -105,5 +111,5 @@ QList<SerialDevice> surveyChangedSystemPorts()
 
 PortLocator systemPortLocator()
 {
-    return PortLocator::fromSurvey(surveyChangedSystemPorts);
+    return PortLocator::numbered(surveyChangedSystemPorts);
 }

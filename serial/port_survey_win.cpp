@@ -92,7 +92,7 @@ QList<SerialDevice> surveySystemPorts()
     QList<SerialDevice> devices;
     devices.reserve(kHighestComNumber);
     for (int n = 1; n <= kHighestComNumber; ++n)
-        devices.append(SerialDevice {QStringLiteral("COM%1").arg(n), {}, {}, {}, {}, {}});
+        devices.append(SerialDevice {QStringLiteral("COM%1").arg(n), {}, {}, {}, {}, {}, {}});
 
     const HDEVINFO set = ::SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE)

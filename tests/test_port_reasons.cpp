@@ -64,10 +64,12 @@ void TestPortReasons::itemTooltipsComeFromOneSurvey()
                           QStringLiteral("FTDI"),
                           QStringLiteral("A50285BI"),
                           quint16(0x0403),
-                          quint16(0x6001)};
+                          quint16(0x6001),
+                          {}};
     const PortLocator locator = PortLocator::fromSurvey([&surveys, adapter] {
         ++surveys;
-        return QList<SerialDevice> {{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, {}}, adapter};
+        return QList<SerialDevice> {{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}, {}, {}},
+                                    adapter};
     });
     // Hand-written: the fixture's locator is a table of boards, not a survey to count.
     Form1 form(locator);
@@ -186,6 +188,7 @@ void TestPortReasons::outsideTextShownAsItIs()
                                 QStringLiteral("<h1>Board</h1><table><tr><td>x"),
                                 QStringLiteral("<img src=\"x.png\">FTDI"),
                                 QStringLiteral("&lt;b&gt;A50285BI"),
+                                {},
                                 {},
                                 {}};
     Form1 form(PortLocator::fromSurvey([adapter] { return QList<SerialDevice> {adapter}; }));
