@@ -53,9 +53,13 @@ start_xvfb() {
 }
 
 # Starts the other end of a pseudo-terminal: a board that echoes every byte.
-# Leaves the terminal's name in $pty; what it receives is added to $scratch/line.
+# Leaves the terminal's name in $pty and the board's pid in $echo_pid; what it
+# receives is added to FOLDER/line (FOLDER: $1, or $scratch), and FOLDER/pty
+# holds the terminal's name. Killed, it hangs the line up.
 start_echoing_board() {
-    python3 - "$scratch/pty" <<'EOF' &
+    local folder=${1:-$scratch}
+    mkdir -p "$folder"
+    python3 - "$folder/pty" <<'EOF' &
 import os, pty, select, sys, tty
 
 master, slave = pty.openpty()
@@ -78,11 +82,11 @@ while os.getppid() == parent:
 EOF
     echo_pid=$!
     for _ in $(seq 100); do
-        [ -f "$scratch/pty" ] && break
+        [ -f "$folder/pty" ] && break
         sleep 0.1
     done
-    [ -f "$scratch/pty" ] || fail "no pseudo-terminal"
-    pty=$(cat "$scratch/pty")
+    [ -f "$folder/pty" ] || fail "no pseudo-terminal"
+    pty=$(cat "$folder/pty")
 }
 
 # Starts "${@:2}" in the background, in a private mount namespace in which
