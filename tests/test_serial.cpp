@@ -52,6 +52,7 @@ private slots:
     void clearingWhileBytesArriveKeepsListening();
     void hangUpClosesPortOnce_data();
     void hangUpClosesPortOnce();
+    void deviceIsPresent();
     void lostPortIsAwaitedUntilItsDeviceIsBack();
     void deviceBackButBusyIsTriedAgainSoon();
     void waitEndsWithAnyOpeningOrClosing_data();
@@ -414,6 +415,20 @@ struct MovingLine
         device = board->slavePath();
     }
 };
+
+// What counts as a device there to be opened, without opening it.
+void TestSerial::deviceIsPresent()
+{
+    PtyBoard board;
+    PtyBoard gone;
+    const QString gonePath = gone.slavePath();
+    gone.hangUp();
+    QVERIFY(SerialLine::isPresent(board.slavePath()));
+    QVERIFY(!SerialLine::isPresent(gonePath)); // its node went with its master
+    QVERIFY(!SerialLine::isPresent(QStringLiteral("/dev/null"))); // a device, but not a terminal
+    QVERIFY(!SerialLine::isPresent(QStringLiteral(PORT_HOLDER_PATH))); // a file
+    QVERIFY(!SerialLine::isPresent(QString()));
+}
 
 // Nothing while COM1 has no device; once it has, portReturned, and again and
 // again while it is not opened; opening it ends the wait.
