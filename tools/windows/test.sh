@@ -3,12 +3,14 @@
 #
 # Needs the packages of tools/windows/build.sh, which it does not run. Checks:
 #  - the ZIP: its files, every DLL they import present or Windows' own, the version resource;
-#  - the cross-built logic tests (build-windows/, CTest with wine as the emulator);
+#  - the cross-built tests (build-windows/, CTest with wine as the emulator): the
+#    logic, and the serial line on a board behind COM3 that it hangs up;
 #  - the program unpacked from the ZIP, with COM1 and COM2 on echoing boards
 #    (tools/windows/pty_board.py): the status line, keys on the line with their
 #    codes shown, the echo shown, the relay and its lamp, clearing, a 1 MB flood
 #    arriving whole (with the processor time it took, printed), switching to
-#    COM2, the board hanging up, closing the window;
+#    COM2, the board hanging up and a new one in its place opened by itself,
+#    closing the window;
 #  - the warning box when COM1 does not exist;
 #  - the installer run silently (/S), the installed program starting, the uninstaller.
 # Controls are read the way a user would copy them: a click, Ctrl+A, Ctrl+C,
@@ -144,12 +146,15 @@ echo "== wine prefix, X server, boards"
 start_wine_prefix || fail "wineboot --init"
 start_x_session
 echo "   wine $(wine --version 2>/dev/null), prefix $WINEPREFIX, display $DISPLAY"
-com1_pty='' com2_pty='' com3_pty=''
+com1_pty='' com2_pty='' com3_pty='' com4_pty='' line_pty=''
 start_board com1
 start_board com2
-echo "   COM1: $com1_pty, COM2: $com2_pty"
-map_ports "COM1=$com1_pty" "COM2=$com2_pty"
-pass "COM1 and COM2 lead to the boards, COM3..COM8 to nothing, no port to the machine's"
+start_board line
+echo "   COM1: $com1_pty, COM2: $com2_pty, COM3: $line_pty"
+map_ports "COM1=$com1_pty" "COM2=$com2_pty" "COM3=$line_pty"
+pass "COM1 to COM3 lead to the boards, COM4..COM8 to nothing, no port to the machine's"
+# The serial line's own test hangs this board up through its control FIFO.
+export RS232_WIN_BOARD_PORT=COM3 RS232_WIN_BOARD_CONTROL="Z:$scratch/line/control"
 
 echo "== logic tests under wine (CTest)"
 mapfile -t tests < <(ctest --test-dir "$BUILD_DIR" -N | sed -n 's/^ *Test *#[0-9]*: //p')
@@ -323,6 +328,16 @@ check_status "串口COM1$OPENED"
 board_command com1 hangup
 check_status "串口COM1已断开！"
 shoot "$window" hung-up-wine.png
+
+echo "== the COM1 board plugged back"
+# A new board where COM1's device was, as when an adapter comes back: the
+# program opens it again by itself.
+start_board com4
+back_at=$SECONDS
+ln -sfn "$com4_pty" "$WINEPREFIX/dosdevices/com1"
+check_status "串口COM1$OPENED"
+echo "   COM1 open again, as the status line read, within $((SECONDS - back_at)) s"
+type_key D 44 com4
 
 xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4 2>/dev/null
 ended=no
