@@ -30,6 +30,7 @@ public:
     {
     }
 
+    // What went wrong in words a user can read (the system's own among them).
     QString message() const { return m_message; }
     Reason reason() const { return m_reason; }
     // The device concerned, such as "/dev/ttyUSB0"; empty when COMn has none.

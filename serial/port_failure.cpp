@@ -3,23 +3,14 @@
 #include "serial/port_failure.h"
 
 #include "serial/device_holder.h"
-
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "serial/port_failure_platform.h"
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("MSComm", text);
-}
+const QString kCannotOpen = QStringLiteral("无法打开COM%1（%2）：%3");
+const QString kHeld = QStringLiteral("无法打开COM%1（%2）：该设备正被其它程序占用。");
+const QString kUnplugged = QStringLiteral("COM%1（%2）已被拔出。");
+const QString kHungUp = QStringLiteral("COM%1（%2）的线路已挂断。");
 
 CommError inUse(const QString &message, const QString &device)
 {
@@ -28,34 +19,15 @@ CommError inUse(const QString &message, const QString &device)
     return error;
 }
 
-// Whether this user may read and write the device (judged by the effective
-// ids, as open() is).
-bool accessDenied(const QString &device)
-{
-#ifdef Q_OS_UNIX
-    const QByteArray path = QFile::encodeName(device);
-    return ::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES;
-#else
-    Q_UNUSED(device)
-    return false;
-#endif
-}
-
 } // namespace
 
 CommError openFailure(int portNumber, const QString &device, OpenRefusal refusal,
                       const QString &detail)
 {
-    const QString message =
-        tr("Cannot open COM%1 (%2): %3").arg(QString::number(portNumber), device, detail);
-#ifdef Q_OS_UNIX
-    const bool present = QFileInfo::exists(device);
-#else
-    const bool present = true;
-#endif
-    if (refusal == OpenRefusal::NoDevice || !present)
+    const QString message = kCannotOpen.arg(QString::number(portNumber), device, detail);
+    if (refusal == OpenRefusal::NoDevice || deviceNodeGone(device))
         return CommError(message, CommError::Reason::NoDevice, device);
-    if (accessDenied(device))
+    if (deviceAccessDenied(device))
         return CommError(message, CommError::Reason::PermissionDenied, device);
     // The device may be opened, so the refusal came from a lock: Qt's lock
     // file, the terminal's exclusive mode or Windows' exclusive opening, all
@@ -67,18 +39,14 @@ CommError openFailure(int portNumber, const QString &device, OpenRefusal refusal
 
 CommError deviceInUse(int portNumber, const QString &device)
 {
-    return inUse(tr("Cannot open COM%1 (%2): the device is in use by another program.")
-                     .arg(QString::number(portNumber), device),
-                 device);
+    return inUse(kHeld.arg(QString::number(portNumber), device), device);
 }
 
 CommError lostLine(int portNumber, const QString &device)
 {
-#ifdef Q_OS_UNIX
-    if (!device.isEmpty() && !QFileInfo::exists(device))
-        return CommError(tr("COM%1 (%2) was unplugged.").arg(QString::number(portNumber), device),
+    if (deviceNodeGone(device))
+        return CommError(kUnplugged.arg(QString::number(portNumber), device),
                          CommError::Reason::NoDevice, device);
-#endif
-    return CommError(tr("COM%1 (%2) was hung up.").arg(QString::number(portNumber), device),
-                     CommError::Reason::HungUp, device);
+    return CommError(kHungUp.arg(QString::number(portNumber), device), CommError::Reason::HungUp,
+                     device);
 }

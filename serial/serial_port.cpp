@@ -6,6 +6,20 @@
 
 #include <QMetaObject>
 
+namespace {
+
+const QString kNumberWhileOpen = QStringLiteral("COM%1打开时不能更改端口号。");
+const QString kBadNumber = QStringLiteral("%1不是有效的端口号。");
+const QString kSettingsWhileOpen = QStringLiteral("COM%1打开时不能更改通信参数。");
+const QString kBadSettings = QStringLiteral("“%1”不是有效的通信参数，应为例如“9600,N,8,1”。");
+const QString kNegativeThreshold = QStringLiteral("RThreshold不能为负数。");
+const QString kNegativeInputLen = QStringLiteral("InputLen不能为负数。");
+const QString kAlreadyOpen = QStringLiteral("COM%1已经打开。");
+const QString kNoDevice = QStringLiteral("COM%1没有对应的串口设备。");
+const QString kOnlyClearing = QStringLiteral("InBufferCount只能设为0。");
+
+} // namespace
+
 MSComm::MSComm(PortLocator locator, QObject *parent)
     : QObject(parent)
     , m_locator(std::move(locator))
@@ -40,20 +54,19 @@ QString MSComm::deviceName(int portNumber) const
 void MSComm::setCommPort(int portNumber)
 {
     if (m_line.isOpen())
-        throw CommError(tr("The port number cannot change while COM%1 is open.").arg(m_commPort));
+        throw CommError(kNumberWhileOpen.arg(m_commPort));
     if (portNumber < 1)
-        throw CommError(tr("%1 is not a valid port number.").arg(portNumber));
+        throw CommError(kBadNumber.arg(portNumber));
     m_commPort = portNumber;
 }
 
 void MSComm::setSettings(const QString &settings)
 {
     if (m_line.isOpen())
-        throw CommError(tr("The settings cannot change while COM%1 is open.").arg(m_commPort));
+        throw CommError(kSettingsWhileOpen.arg(m_commPort));
     const std::optional<LineSettings> parsed = parseLineSettings(settings);
     if (!parsed)
-        throw CommError(tr("\"%1\" is not a valid setting; expected for example \"9600,N,8,1\".")
-                            .arg(settings));
+        throw CommError(kBadSettings.arg(settings));
     m_settings = settings;
     m_lineSettings = *parsed;
 }
@@ -61,14 +74,14 @@ void MSComm::setSettings(const QString &settings)
 void MSComm::setRThreshold(int characters)
 {
     if (characters < 0)
-        throw CommError(tr("RThreshold cannot be negative."));
+        throw CommError(kNegativeThreshold);
     m_rThreshold = characters;
 }
 
 void MSComm::setInputLen(int characters)
 {
     if (characters < 0)
-        throw CommError(tr("InputLen cannot be negative."));
+        throw CommError(kNegativeInputLen);
     m_inputLen = characters;
 }
 
@@ -90,12 +103,11 @@ void MSComm::setPortOpen(bool open)
     }
 
     if (m_line.isOpen())
-        throw CommError(tr("COM%1 is already open.").arg(m_commPort));
+        throw CommError(kAlreadyOpen.arg(m_commPort));
 
     const QString device = deviceName(m_commPort);
     if (device.isEmpty())
-        throw CommError(tr("COM%1 does not exist on this computer.").arg(m_commPort),
-                        CommError::Reason::NoDevice);
+        throw CommError(kNoDevice.arg(m_commPort), CommError::Reason::NoDevice);
 
     m_line.open(m_commPort, device, m_lineSettings);
     m_device = device;
@@ -110,7 +122,7 @@ void MSComm::setPortOpen(bool open)
 void MSComm::setInBufferCount(int count)
 {
     if (count != 0)
-        throw CommError(tr("InBufferCount can only be set to 0."));
+        throw CommError(kOnlyClearing);
     m_line.clearInput();
     discardReceived();
 }

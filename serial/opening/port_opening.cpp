@@ -51,7 +51,6 @@ const QString kReasonOddLockFile =
 const QString kReasonOversizedLockFile =
     QStringLiteral("%1正被未知程序占用：锁文件%2过大，不是有效的锁文件。");
 const QString kReasonHungUp = QStringLiteral("%1的线路已挂断。");
-const QString kReasonOther = QStringLiteral("无法打开%1：%2");
 // What each item of comdk stands for, beyond its device.
 const QString kItemManufacturer = QStringLiteral("制造商：%1");
 const QString kItemSerialNumber = QStringLiteral("序列号：%1");
@@ -107,8 +106,7 @@ QString failureReason(const CommError &error, quint8 portNo)
     case CommError::Reason::Other:
         break;
     }
-    return kReasonOther.arg(device.isEmpty() ? kPortPrefix + QString::number(portNo) : device,
-                            error.message());
+    return error.message(); // in its own words, the system's among them
 }
 
 // The label that shows the box's text.
