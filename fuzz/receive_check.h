@@ -2,17 +2,12 @@
 // by the fuzz target and by the test that replays the inputs it found.
 #pragma once
 
+#include "fuzz/expected_text.h"
+
 #include <QByteArrayView>
 #include <QString>
 
 namespace ReceiveCheck {
-
-// The text code page 936 bytes stand for, worked out byte by byte: ASCII as
-// itself, 0x80 as the euro sign, 0xFF as U+F8F5 (as Windows maps it), a lead
-// byte and a valid second byte as their character, a lead byte before any
-// other byte as one U+FFFD with that byte decoded afresh, and a lead byte at
-// the very end as nothing yet. Empty when a character table lookup fails.
-QString expectedText(QByteArrayView bytes);
 
 // Runs the input as a series of commands against a fresh receive box:
 // pieces of bytes decoded as they come and appended as the program does,

@@ -14,7 +14,10 @@
 class QSocketNotifier;
 
 // Runs the event loop (at full speed, not in sleep-and-poll steps) until the
-// condition holds or timeoutMs has passed; returns whether it holds.
+// condition holds or timeoutMs has passed; returns whether it holds. For the
+// waits while the line floods, and inside a handler, where QTest::qWaitFor's
+// sleeps of 10 ms between looks would hold the line back; elsewhere
+// QTest::qWaitFor does.
 bool spinEventLoopUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
 
 // A pseudo-terminal pair in raw mode: the program under test opens

@@ -3,7 +3,7 @@
 // system's serial ports.
 #include "console/char_codes.h"
 #include "controls/text_box_events.h"
-#include "fuzz/receive_check.h"
+#include "fuzz/expected_text.h"
 #include "serial/gbk.h"
 #include "serial/port_locator.h"
 

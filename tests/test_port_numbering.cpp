@@ -199,7 +199,7 @@ void TestPortNumbering::openAndLostPortsKeepTheirDevice()
     QVERIFY(boards.at(QStringLiteral("b"))->waitForReceived(2));
 
     unplug(QStringLiteral("b"));
-    QVERIFY(spinEventLoopUntil([&] { return lost == 1; }));
+    QVERIFY(QTest::qWaitFor([&] { return lost == 1; }));
     unplug(QStringLiteral("c"));
     plugIn(QStringLiteral("d"));
     plugIn(QStringLiteral("a"));
@@ -210,7 +210,7 @@ void TestPortNumbering::openAndLostPortsKeepTheirDevice()
     QVERIFY(!comm.PortOpen());
 
     plugIn(QStringLiteral("b"));
-    QVERIFY(spinEventLoopUntil([&] { return comm.PortOpen(); }, 3 * PortWatch::kLookIntervalMs));
+    QVERIFY(QTest::qWaitFor([&] { return comm.PortOpen(); }, 3 * PortWatch::kLookIntervalMs));
     QCOMPARE(comm.commPort(), 2);
     QCOMPARE(comm.openedDevice(), boards.at(QStringLiteral("b"))->slavePath());
     comm.setOutput(QStringLiteral("b2"));

@@ -155,7 +155,7 @@ void TestReceiveFlow::lossNoticeOfAReplacedPortChangesNothing()
     f.board(1).hangUp();
     if (noticedFirst) {
         c.MSComm1->installEventFilter(&choice);
-        QVERIFY(spinEventLoopUntil([&] { return choice.done; }));
+        QVERIFY(QTest::qWaitFor([&] { return choice.done; }));
     } else {
         c.comdk->setCurrentIndex(chosen);
         emit c.comdk->activated(chosen);
@@ -193,12 +193,12 @@ void TestReceiveFlow::leadByteOfALostLineIsShown()
     connect(c.MSComm1, &MSComm::portLost, this, [&] { ++lost; });
     QVERIFY(f.board().send(bytes));
     // Every byte read and every whole character shown: a lead byte waits.
-    QVERIFY(spinEventLoopUntil(
+    QVERIFY(QTest::qWaitFor(
         [&] { return f.board().pendingForProgram() == 0 && c.MSComm1->inBufferCount() == 0; }));
     idleFor(50);
     QCOMPARE(c.fssj1->text(), shown.chopped(shown.endsWith(QChar::ReplacementCharacter)));
     f.board().hangUp();
-    QVERIFY(spinEventLoopUntil([&] { return lost > 0; }));
+    QVERIFY(QTest::qWaitFor([&] { return lost > 0; }));
     idleFor(50);
     QCOMPARE(c.fssj1->text(), shown);
     QVERIFY(!c.MSComm1->PortOpen());

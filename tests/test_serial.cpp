@@ -237,7 +237,7 @@ void TestSerial::openingDropsWhatCameBefore()
     QCOMPARE(line.comm.Input().toString(), QString());
 
     QVERIFY(line.board.send("fresh"));
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 5; }));
+    QVERIFY(QTest::qWaitFor([&] { return notifications >= 5; }));
     QCOMPARE(line.comm.Input().toString(), QStringLiteral("fresh"));
 }
 
@@ -261,7 +261,7 @@ void TestSerial::noNotificationInsideAnother()
     QVERIFY(line.open());
     QVERIFY(line.board.send("abc"));
     QVERIFY(line.board.waitForPendingForProgram(3));
-    QVERIFY(spinEventLoopUntil([&] { return inputs.size() >= 6; }));
+    QVERIFY(QTest::qWaitFor([&] { return inputs.size() >= 6; }));
     QCOMPARE(inputs, QStringLiteral("abcxyz"));
     QCOMPARE(deepest, 1);
 }
@@ -277,7 +277,7 @@ void TestSerial::clearingDiscardsQueueAndOwedNotifications()
     QVERIFY(line.open());
     QVERIFY(line.board.send("abcdef\xD6")); // ends with half a character
     QVERIFY(line.board.waitForPendingForProgram(7));
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 1; }));
+    QVERIFY(QTest::qWaitFor([&] { return notifications >= 1; }));
     idleFor(50);
     QCOMPARE(notifications, 1);
     QCOMPARE(line.comm.inBufferCount(), 0);
@@ -285,7 +285,7 @@ void TestSerial::clearingDiscardsQueueAndOwedNotifications()
 
     // The dangling lead byte went too: the next byte starts afresh.
     QVERIFY(line.board.send("z"));
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 2; }));
+    QVERIFY(QTest::qWaitFor([&] { return notifications >= 2; }));
     QCOMPARE(line.comm.Input().toString(), QStringLiteral("z"));
 }
 
@@ -302,7 +302,7 @@ void TestSerial::thresholdZeroInAHandlerStopsTheBatch()
     QVERIFY(line.open(0));
     QVERIFY(line.board.send("abcdef"));
     QVERIFY(line.board.waitForPendingForProgram(6));
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 1; }));
+    QVERIFY(QTest::qWaitFor([&] { return notifications >= 1; }));
     idleFor(50);
     QCOMPARE(notifications, 1);
     QCOMPARE(line.comm.Input().toString(), QStringLiteral("abcdef"));
@@ -321,7 +321,7 @@ void TestSerial::clearingDiscardsWhatTheSystemHolds()
     QVERIFY(line.comm.PortOpen());
 
     QVERIFY(line.board.send("fresh"));
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 5; }));
+    QVERIFY(QTest::qWaitFor([&] { return notifications >= 5; }));
     idleFor(20);
     QCOMPARE(notifications, 5);
     QCOMPARE(line.comm.Input().toString(), QStringLiteral("fresh"));
@@ -349,7 +349,7 @@ void TestSerial::clearingWhileBytesArriveKeepsListening()
     QVERIFY(line.comm.PortOpen());
 
     QVERIFY(line.board.send("z"));
-    QVERIFY(spinEventLoopUntil([&] { return notifications >= 1; }));
+    QVERIFY(QTest::qWaitFor([&] { return notifications >= 1; }));
     QCOMPARE(line.comm.Input().toString(), QStringLiteral("z"));
     QCOMPARE(lost, 0);
 }
@@ -373,11 +373,11 @@ void TestSerial::hangUpClosesPortOnce()
     if (!boardKeepsSlave)
         line.board.releaseSlave();
     QVERIFY(line.board.send("xy"));
-    QVERIFY(spinEventLoopUntil([&] { return line.comm.inBufferCount() == 2; }));
+    QVERIFY(QTest::qWaitFor([&] { return line.comm.inBufferCount() == 2; }));
     QVERIFY(idlesWithoutBusyLoop(500));
 
     line.board.hangUp();
-    QVERIFY(spinEventLoopUntil([&] { return lost > 0; }));
+    QVERIFY(QTest::qWaitFor([&] { return lost > 0; }));
     QVERIFY(!line.comm.PortOpen());
     QVERIFY(idlesWithoutBusyLoop());
     QCOMPARE(lost, 1);
@@ -406,7 +406,7 @@ struct MovingLine
     {
         comm.setPortOpen(true);
         board->hangUp();
-        return spinEventLoopUntil([this] { return lost == 1; }) && !comm.PortOpen();
+        return QTest::qWaitFor([this] { return lost == 1; }) && !comm.PortOpen();
     }
     // A new board for COM1.
     void plugBack()
@@ -442,12 +442,12 @@ void TestSerial::lostPortIsAwaitedUntilItsDeviceIsBack()
     QCOMPARE(line.returned, 0);
 
     line.plugBack();
-    QVERIFY(spinEventLoopUntil([&] { return line.returned == 1; }, 3 * PortWatch::kLookIntervalMs));
-    QVERIFY(spinEventLoopUntil([&] { return line.returned == 3; }, 3 * PortWatch::kLookIntervalMs));
+    QVERIFY(QTest::qWaitFor([&] { return line.returned == 1; }, 3 * PortWatch::kLookIntervalMs));
+    QVERIFY(QTest::qWaitFor([&] { return line.returned == 3; }, 3 * PortWatch::kLookIntervalMs));
 
     QObject::connect(&line.comm, &MSComm::portReturned, &line.comm,
                      [&] { line.comm.setPortOpen(true); });
-    QVERIFY(spinEventLoopUntil([&] { return line.comm.PortOpen(); }));
+    QVERIFY(QTest::qWaitFor([&] { return line.comm.PortOpen(); }));
     QVERIFY(!line.comm.awaitsReturn());
     const int returned = line.returned;
     line.board->setEcho(false);
@@ -477,11 +477,10 @@ void TestSerial::deviceBackButBusyIsTriedAgainSoon()
     });
     // The first look comes a second after the loss, the next ones after
     // 0.1, 0.2 and 0.4 s.
-    QVERIFY(spinEventLoopUntil([&] { return refusals.size() == 4; },
-                               2 * PortWatch::kLookIntervalMs + 700));
+    QVERIFY(QTest::qWaitFor([&] { return refusals.size() == 4; },
+                            2 * PortWatch::kLookIntervalMs + 700));
     ::close(fd);
-    QVERIFY(
-        spinEventLoopUntil([&] { return line.comm.PortOpen(); }, 2 * PortWatch::kLookIntervalMs));
+    QVERIFY(QTest::qWaitFor([&] { return line.comm.PortOpen(); }, 2 * PortWatch::kLookIntervalMs));
     QVERIFY(!line.comm.awaitsReturn());
 }
 
