@@ -105,6 +105,10 @@ void MSComm::deliverNotifications()
     if (m_rThreshold <= 0)
         m_notificationsOwed = 0;
 
+    // Asked once a batch: asking for every notification would cost more than
+    // the rest of the notification. A receiver connected by a handler during
+    // a batch hears from the next one on.
+    const bool signalHeard = isSignalConnected(QMetaMethod::fromSignal(&MSComm::OnComm));
     const QPointer<MSComm> self(this);
     QElapsedTimer clock;
     clock.start();
@@ -117,11 +121,7 @@ void MSComm::deliverNotifications()
             if (!self)
                 return; // the handler deleted the control
         }
-        if (m_receiversChanged) {
-            m_receiversChanged = false;
-            m_onCommConnected = isSignalConnected(QMetaMethod::fromSignal(&MSComm::OnComm));
-        }
-        if (m_onCommConnected) {
+        if (signalHeard) {
             emit OnComm();
             if (!self)
                 return;
@@ -142,18 +142,4 @@ void MSComm::deliverNotifications()
         m_notificationTimer.stop();
     else if (!m_notificationTimer.isActive())
         m_notificationTimer.start();
-}
-
-// Only marks the receivers to be looked up again: these may run with the
-// signals' own lock held, and from any thread.
-void MSComm::connectNotify(const QMetaMethod &signal)
-{
-    Q_UNUSED(signal);
-    m_receiversChanged = true;
-}
-
-void MSComm::disconnectNotify(const QMetaMethod &signal)
-{
-    Q_UNUSED(signal);
-    m_receiversChanged = true;
 }
