@@ -32,23 +32,25 @@ template<typename Kind> Kind *as(QObject *control, const QString &name)
     return kept;
 }
 
-template<typename Kind> void keepOnce(Kind *&member, QObject *control, const QString &name)
+template<typename Kind> const void *keepOnce(Kind *&member, QObject *control, const QString &name)
 {
     if (member)
         qFatal("Form1: %s takes the place of another control", qPrintable(name));
     member = as<Kind>(control, name);
+    return &member;
 }
 
 // The slot of a member of Form1Controls.
-template<auto member> void in(Form1Controls &form, QObject *control, const QString &name)
+template<auto member> const void *in(Form1Controls &form, QObject *control, const QString &name)
 {
-    keepOnce(form.*member, control, name);
+    return keepOnce(form.*member, control, name);
 }
 
 // The slot of an element of an array member.
-template<auto member, int index> void at(Form1Controls &form, QObject *control, const QString &name)
+template<auto member, int index>
+const void *at(Form1Controls &form, QObject *control, const QString &name)
 {
-    keepOnce((form.*member)[index], control, name);
+    return keepOnce((form.*member)[index], control, name);
 }
 
 } // namespace
@@ -84,27 +86,27 @@ const QList<ControlRow> &form1ControlTable()
 
     // clang-format off
     static const QList<ControlRow> table {
-        {"MSComm1",   in<&F::MSComm1>,     K::SerialControl, window, 0, 0, 0, 0, {}, {}, {}, NoFlags, -1},
-        {"zttext",    in<&F::zttext>,      K::TextBox,    window, 2760, 5010, 5055, 345, {}, {}, {}, ReadOnly | NotTabStop, 7},
-        {"comdk",     in<&F::comdk>,       K::PortList,   window, 1080, 5040, 855, 300, "COM1", {}, {}, NoFlags, 4},
-        {"Frame1(1)", at<&F::Frame1, 1>,   K::Frame,      window, 120, 2520, 7695, 2295, "接收数据窗", {}, kCaptionGreen, NoFlags, 2},
-        {"Command2",  in<&F::Command2>,    K::Button,     frame1, 240, 1680, 975, 375, "清 屏", {}, {}, NoFlags, 19},
-        {"Picture1",  in<&F::Picture1>,    K::PictureBox, frame1, 120, 360, 1335, 975, "computer", kScrollBarGrey, {}, NoFlags, 18},
-        {"fssj(1)",   in<&F::fssj1>,       K::ReceiveBox, frame1, 1560, 240, 6015, 1935, {}, {}, {}, ReadOnly | NotTabStop, 3},
-        {"Frame1(0)", at<&F::Frame1, 0>,   K::Frame,      window, 120, 120, 7695, 2295, "PC发送数据窗", {}, kCaptionGreen, NoFlags, 0},
-        {"Command1",  in<&F::Command1>,    K::Button,     frame0, 120, 1730, 975, 375, "继电器", {}, {}, NoFlags, 17},
-        {"LEDG",      in<&F::LEDG>,        K::PictureBox, frame0, 1200, 1800, 255, 240, "led_green", kLampGrey, {}, NoFlags, 14},
-        {"Text3",     in<&F::Text3>,       K::TextBox,    frame0, 840, 1320, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 13},
-        {"Text2",     in<&F::Text2>,       K::TextBox,    frame0, 840, 840, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 11},
-        {"Text1",     in<&F::Text1>,       K::TextBox,    frame0, 840, 360, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 10},
-        {"fssj(0)",   in<&F::fssj0>,       K::SendBox,    frame0, 1560, 240, 6015, 1935, sendBoxPrompt(), {}, {}, ReadOnly, 1},
-        {"LEDR",      in<&F::LEDR>,        K::PictureBox, frame0, 1200, 1800, 255, 240, "led_red", kLampGrey, {}, NoFlags, 16},
-        {"LEDM2",     in<&F::LEDM2>,       K::PictureBox, frame0, 1200, 1800, 255, 240, "led_grey", kLampGrey, {}, NoFlags, 15},
-        {"Label4",    in<&F::Label4>,      K::Label,      frame0, 120, 1380, 720, 180, "16进制：", {}, kLabelBlue, NoFlags, 12},
-        {"Label5",    in<&F::Label5>,      K::Label,      frame0, 120, 900, 720, 180, "10进制：", {}, kLabelBlue, NoFlags, 9},
-        {"Label3",    in<&F::Label3>,      K::Label,      frame0, 120, 405, 720, 180, "PC按键：", {}, kLabelBlue, NoFlags, 8},
-        {"Label2",    in<&F::Label2>,      K::Label,      window, 2160, 5080, 540, 180, "状态：", {}, QColor(192, 0, 192), NoFlags, 6},
-        {"Label1",    in<&F::Label1>,      K::Label,      window, 120, 5100, 900, 180, "串口选择：", {}, QColor(192, 0, 0), NoFlags, 5},
+        {"MSComm1",   in<&F::MSComm1>,     K::SerialControl, window, 0, 0, 0, 0, {}, {}, {}, NoFlags, -1, {}},
+        {"zttext",    in<&F::zttext>,      K::TextBox,    window, 2760, 5010, 5055, 345, {}, {}, {}, ReadOnly | NotTabStop, 7, "Label2"},
+        {"comdk",     in<&F::comdk>,       K::PortList,   window, 1080, 5040, 855, 300, "COM1", {}, {}, NoFlags, 4, "Label1"},
+        {"Frame1(1)", at<&F::Frame1, 1>,   K::Frame,      window, 120, 2520, 7695, 2295, "接收数据窗", {}, kCaptionGreen, NoFlags, 2, {}},
+        {"Command2",  in<&F::Command2>,    K::Button,     frame1, 240, 1680, 975, 375, "清 屏", {}, {}, NoFlags, 19, {}},
+        {"Picture1",  in<&F::Picture1>,    K::PictureBox, frame1, 120, 360, 1335, 975, "computer", kScrollBarGrey, {}, NoFlags, 18, {}},
+        {"fssj(1)",   in<&F::fssj1>,       K::ReceiveBox, frame1, 1560, 240, 6015, 1935, {}, {}, {}, ReadOnly | NotTabStop, 3, "Frame1(1)"},
+        {"Frame1(0)", at<&F::Frame1, 0>,   K::Frame,      window, 120, 120, 7695, 2295, "PC发送数据窗", {}, kCaptionGreen, NoFlags, 0, {}},
+        {"Command1",  in<&F::Command1>,    K::Button,     frame0, 120, 1730, 975, 375, "继电器", {}, {}, NoFlags, 17, {}},
+        {"LEDG",      in<&F::LEDG>,        K::PictureBox, frame0, 1200, 1800, 255, 240, "led_green", kLampGrey, {}, NoFlags, 14, {}},
+        {"Text3",     in<&F::Text3>,       K::TextBox,    frame0, 840, 1320, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 13, "Label4"},
+        {"Text2",     in<&F::Text2>,       K::TextBox,    frame0, 840, 840, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 11, "Label5"},
+        {"Text1",     in<&F::Text1>,       K::TextBox,    frame0, 840, 360, 615, 270, {}, kCodeBoxBack, kCodeBoxText, codeBox, 10, "Label3"},
+        {"fssj(0)",   in<&F::fssj0>,       K::SendBox,    frame0, 1560, 240, 6015, 1935, sendBoxPrompt(), {}, {}, ReadOnly, 1, "Frame1(0)"},
+        {"LEDR",      in<&F::LEDR>,        K::PictureBox, frame0, 1200, 1800, 255, 240, "led_red", kLampGrey, {}, NoFlags, 16, {}},
+        {"LEDM2",     in<&F::LEDM2>,       K::PictureBox, frame0, 1200, 1800, 255, 240, "led_grey", kLampGrey, {}, NoFlags, 15, {}},
+        {"Label4",    in<&F::Label4>,      K::Label,      frame0, 120, 1380, 720, 180, "16进制：", {}, kLabelBlue, NoFlags, 12, {}},
+        {"Label5",    in<&F::Label5>,      K::Label,      frame0, 120, 900, 720, 180, "10进制：", {}, kLabelBlue, NoFlags, 9, {}},
+        {"Label3",    in<&F::Label3>,      K::Label,      frame0, 120, 405, 720, 180, "PC按键：", {}, kLabelBlue, NoFlags, 8, {}},
+        {"Label2",    in<&F::Label2>,      K::Label,      window, 2160, 5080, 540, 180, "状态：", {}, QColor(192, 0, 192), NoFlags, 6, {}},
+        {"Label1",    in<&F::Label1>,      K::Label,      window, 120, 5100, 900, 180, "串口选择：", {}, QColor(192, 0, 0), NoFlags, 5, {}},
     };
     // clang-format on
     return table;

@@ -41,8 +41,9 @@ enum ControlFlag {
 };
 
 // Keeps a built control in its member of Form1Controls, where the handlers
-// find it; a control not of the member's kind stops the program at start-up.
-using ControlSlot = void (*)(Form1Controls &form, QObject *control, const QString &name);
+// find it, and returns that member's address; a control not of the member's
+// kind stops the program at start-up.
+using ControlSlot = const void *(*)(Form1Controls &form, QObject *control, const QString &name);
 
 struct ControlRow
 {
@@ -56,6 +57,7 @@ struct ControlRow
     QColor foreground; // text or caption colour; invalid: default
     int flags = NoFlags;
     int tabIndex = -1; // -1: takes no place in the tab order
+    QString namedAfter; // the label or frame whose caption names it for a screen reader
 };
 
 // The controls in creation order. Within one container a control is stacked

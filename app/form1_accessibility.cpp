@@ -26,23 +26,23 @@ QString captionOf(const QLabel *label)
     return caption;
 }
 
-void nameAfterLabel(QWidget *control, QLabel *label)
-{
-    label->setBuddy(control); // also tells a screen reader which label it is
-    control->setAccessibleName(captionOf(label));
-}
-
 } // namespace
+
+void nameAfterCaption(QWidget *control, QWidget *captioned)
+{
+    if (auto *label = qobject_cast<QLabel *>(captioned)) {
+        label->setBuddy(control); // also tells a screen reader which label it is
+        control->setAccessibleName(captionOf(label));
+    } else if (auto *frame = qobject_cast<QGroupBox *>(captioned)) {
+        control->setAccessibleName(frame->title());
+    } else {
+        qFatal("Form1: %s is named after %s, which has no caption",
+               qPrintable(control->objectName()), qPrintable(captioned->objectName()));
+    }
+}
 
 void setAccessibleNames(const Form1Controls &form)
 {
-    nameAfterLabel(form.Text1, form.Label3);
-    nameAfterLabel(form.Text2, form.Label5);
-    nameAfterLabel(form.Text3, form.Label4);
-    nameAfterLabel(form.zttext, form.Label2);
-    nameAfterLabel(form.comdk, form.Label1);
-    form.fssj0->setAccessibleName(form.Frame1[0]->title());
-    form.fssj1->setAccessibleName(form.Frame1[1]->title());
     makeAccessible(form.fssj1);
     makeAccessible(form.comdk);
 

@@ -5,5 +5,12 @@
 #pragma once
 
 struct Form1Controls;
+class QWidget;
 
+// Names control after the caption of a label (its buddy from now on, without
+// the colon that ends the caption) or of a frame.
+void nameAfterCaption(QWidget *control, QWidget *captioned);
+
+// The rest, once every control is built and named: the lamps, the receive
+// box and port list's own accessible interfaces, the notices.
 void setAccessibleNames(const Form1Controls &form);

@@ -17,6 +17,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 void setColours(QWidget *widget, const ControlRow &row, QPalette::ColorRole backRole,
@@ -135,19 +138,26 @@ void setFocusBehaviour(QWidget *widget, const ControlRow &row)
 }
 
 // Every member of Form1Controls but the window has been filled, each by a row
-// of its own (a row never takes another's place): a control the handlers use
-// that the table lacks stops the program at start-up.
-void checkComplete(const QList<ControlRow> &table)
+// of its own (a row never takes another's place): the members the rows
+// filled and the window's must cover the whole of it, so that a control the
+// handlers use that the table lacks, or a member that is no control, stops
+// the program at start-up.
+void checkComplete(const Form1Controls &form, const QList<const void *> &filled)
 {
-    // Form1Controls holds nothing but pointers, the window's among them: the
-    // size of a pointer counts its members.
-    // NOLINTNEXTLINE(bugprone-sizeof-expression): the pointer's size is meant
-    constexpr std::size_t kPointerBytes = sizeof(Form1Controls::Form1);
-    constexpr qsizetype kMembers = sizeof(Form1Controls) / kPointerBytes - 1;
-    static_assert(sizeof(Form1Controls) % kPointerBytes == 0);
-    if (table.size() != kMembers)
-        qFatal("Form1: the control table has %lld controls for %lld places",
-               qlonglong(table.size()), qlonglong(kMembers));
+    const auto *start = reinterpret_cast<const char *>(&form);
+    std::vector<bool> covered(sizeof form, false);
+    const auto cover = [&](const void *member) {
+        const auto offset = std::size_t(static_cast<const char *>(member) - start);
+        for (std::size_t i = offset; i < offset + sizeof(QObject *) && i < covered.size(); ++i)
+            covered[i] = true;
+    };
+    cover(&form.Form1);
+    for (const void *member : filled)
+        cover(member);
+    const auto gap = std::find(covered.begin(), covered.end(), false);
+    if (gap != covered.end())
+        qFatal("Form1: no control of the table fills byte %lld of Form1Controls",
+               qlonglong(gap - covered.begin()));
 }
 
 } // namespace
@@ -156,27 +166,27 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
 {
     Form1Controls c;
     c.Form1 = form;
-    QHash<QString, QWidget *> containers;
+    QList<const void *> filled;
+    QHash<QString, QWidget *> built;
     QMap<int, QWidget *> tabOrder;
 
     for (const ControlRow &row : form1ControlTable()) {
         if (row.kind == ControlKind::SerialControl) {
             auto *comm = new MSComm(locator, form);
             comm->setObjectName(row.name);
-            row.slot(c, comm, row.name);
+            filled.append(row.slot(c, comm, row.name));
             continue;
         }
-        QWidget *container = row.container.isEmpty() ? form : containers.value(row.container);
+        QWidget *container = row.container.isEmpty() ? form : built.value(row.container);
         Q_ASSERT(container);
         QWidget *widget = createControl(row, container);
         widget->setObjectName(row.name);
-        row.slot(c, widget, row.name);
+        filled.append(row.slot(c, widget, row.name));
+        built.insert(row.name, widget);
         setGeometryFromTable(widget, row);
         setFocusBehaviour(widget, row);
         // Each control goes behind the ones created before it in its container.
         widget->lower();
-        if (row.kind == ControlKind::Frame)
-            containers.insert(row.name, widget);
         if (widget->focusPolicy() != Qt::NoFocus)
             tabOrder.insert(row.tabIndex, widget);
     }
@@ -188,7 +198,16 @@ Form1Controls buildForm1Controls(QWidget *form, const PortLocator &locator)
         previous = widget;
     }
 
-    checkComplete(form1ControlTable());
+    checkComplete(c, filled);
+    for (const ControlRow &row : form1ControlTable()) {
+        if (row.namedAfter.isEmpty())
+            continue;
+        QWidget *captioned = built.value(row.namedAfter);
+        if (!captioned)
+            qFatal("Form1: %s is named after %s, which the table lacks", qPrintable(row.name),
+                   qPrintable(row.namedAfter));
+        nameAfterCaption(built.value(row.name), captioned);
+    }
     setAccessibleNames(c);
     return c;
 }

@@ -1,13 +1,18 @@
-// Form1: its controls, geometry, stacking, focus and initial state, checked
-// against numbers of its own rather than the table the window is built from.
+// Form1: its controls, geometry, stacking, focus and initial state: every
+// control of the table the window is built from, and a few places checked
+// against numbers of their own.
+#include "app/control_table.h"
 #include "fixture.h"
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(ControlRow)
 
 class TestWindow : public QObject
 {
@@ -19,6 +24,7 @@ private slots:
 
     void controls_data();
     void controls();
+    void somePlacesInPixels();
     void windowSettings();
     void initialState();
     void lampsShareOneSpotGreenInFront();
@@ -33,66 +39,60 @@ private:
 
 void TestWindow::controls_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("container");
-    QTest::addColumn<QRect>("geometry"); // in pixels, 15 twips each
-    QTest::addColumn<int>("slack"); // pixels either way in width and height
-    QTest::addColumn<QString>("text");
-
-    const struct
-    {
-        const char *name;
-        const char *container;
-        QRect geometry;
-        int slack;
-        const char *text;
-    } rows[] = {
-        {"Frame1(0)", "Form1", {8, 8, 513, 153}, 0, "PC发送数据窗"},
-        {"fssj(0)", "Frame1(0)", {104, 16, 401, 129}, 0, ""},
-        {"Text1", "Frame1(0)", {56, 24, 41, 18}, 0, ""},
-        {"Text3", "Frame1(0)", {56, 88, 41, 18}, 0, ""},
-        {"Command1", "Frame1(0)", {8, 115, 65, 25}, 0, "继电器"},
-        {"Frame1(1)", "Form1", {8, 168, 513, 153}, 0, "接收数据窗"},
-        {"fssj(1)", "Frame1(1)", {104, 16, 401, 129}, 0, ""},
-        {"Picture1", "Frame1(1)", {8, 24, 89, 65}, 0, ""},
-        {"Command2", "Frame1(1)", {16, 112, 65, 25}, 0, "清 屏"},
-        {"comdk", "Form1", {72, 336, 57, 20}, 0, "COM1"},
-        {"zttext", "Form1", {184, 334, 337, 23}, 0, ""},
-        // Labels size themselves to their caption; the font is chosen so
-        // that the captions come out at the laid-out size.
-        {"Label3", "Frame1(0)", {8, 27, 48, 12}, 2, "PC按键："},
-        {"Label5", "Frame1(0)", {8, 60, 48, 12}, 2, "10进制："},
-        {"Label4", "Frame1(0)", {8, 92, 48, 12}, 2, "16进制："},
-        {"Label1", "Form1", {8, 340, 60, 12}, 2, "串口选择："},
-        {"Label2", "Form1", {144, 338, 36, 12}, 2, "状态："},
-    };
-    for (const auto &row : rows) {
-        QTest::newRow(row.name) << row.name << row.container << row.geometry << row.slack
-                                << row.text;
+    QTest::addColumn<ControlRow>("row");
+    for (const ControlRow &row : form1ControlTable()) {
+        if (row.kind != ControlKind::SerialControl)
+            QTest::newRow(qPrintable(row.name)) << row;
     }
 }
 
+// Each control of the table where the table puts it, with its caption, and
+// named for a screen reader after the caption beside it.
 void TestWindow::controls()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, container);
-    QFETCH(QRect, geometry);
-    QFETCH(int, slack);
-    QFETCH(QString, text);
+    QFETCH(ControlRow, row);
 
-    auto *widget = m_f->form.findChild<QWidget *>(name);
+    auto *widget = m_f->form.findChild<QWidget *>(row.name);
     QVERIFY(widget);
-    QCOMPARE(widget->parentWidget()->objectName(), container);
-    QCOMPARE(widget->pos(), geometry.topLeft());
-    QVERIFY2(qAbs(widget->width() - geometry.width()) <= slack, qPrintable(name));
-    QVERIFY2(qAbs(widget->height() - geometry.height()) <= slack, qPrintable(name));
+    QCOMPARE(widget->parentWidget()->objectName(),
+             row.container.isEmpty() ? QStringLiteral("Form1") : row.container);
+    QCOMPARE(widget->pos(), QPoint(twipsToPixels(row.left), twipsToPixels(row.top)));
+    // Labels size themselves to their caption; the font is chosen so that
+    // the captions come out at the laid-out size.
+    const int slack = row.kind == ControlKind::Label ? 2 : 0;
+    QVERIFY2(qAbs(widget->width() - twipsToPixels(row.width)) <= slack, qPrintable(row.name));
+    QVERIFY2(qAbs(widget->height() - twipsToPixels(row.height)) <= slack, qPrintable(row.name));
     QVERIFY(widget->isVisibleTo(&m_f->form));
     QVERIFY(widget->isEnabled());
-    const char *property = qobject_cast<QGroupBox *>(widget)  ? "title"
-                           : qobject_cast<PortList *>(widget) ? "currentText"
-                                                              : "text";
-    if (!text.isEmpty())
-        QCOMPARE(widget->property(property).toString(), text);
+    if (auto *frame = qobject_cast<QGroupBox *>(widget))
+        QCOMPARE(frame->title(), row.text);
+    else if (auto *list = qobject_cast<PortList *>(widget))
+        QCOMPARE(list->currentText(), row.text);
+    else if (row.kind == ControlKind::Label || row.kind == ControlKind::Button)
+        QCOMPARE(widget->property("text").toString(), row.text);
+    if (!row.namedAfter.isEmpty()) {
+        auto *captioned = m_f->form.findChild<QWidget *>(row.namedAfter);
+        QVERIFY(captioned);
+        const QString caption =
+            captioned->property(qobject_cast<QGroupBox *>(captioned) ? "title" : "text").toString();
+        QCOMPARE(widget->accessibleName(), QString(caption).remove(u'：'));
+    }
+}
+
+// A few places and sizes in pixels, worked out from the layout by hand, so
+// that the table itself is held to something.
+void TestWindow::somePlacesInPixels()
+{
+    const Form1Controls &c = m_f->c;
+    QCOMPARE(c.Frame1[0]->geometry(), QRect(8, 8, 513, 153));
+    QCOMPARE(c.fssj0->geometry(), QRect(104, 16, 401, 129));
+    QCOMPARE(c.Text1->geometry(), QRect(56, 24, 41, 18));
+    QCOMPARE(c.Command1->geometry(), QRect(8, 115, 65, 25));
+    QCOMPARE(c.Frame1[1]->geometry(), QRect(8, 168, 513, 153));
+    QCOMPARE(c.Picture1->geometry(), QRect(8, 24, 89, 65));
+    QCOMPARE(c.comdk->geometry(), QRect(72, 336, 57, 20));
+    QCOMPARE(c.zttext->geometry(), QRect(184, 334, 337, 23));
+    QCOMPARE(c.Label2->pos(), QPoint(144, 338));
 }
 
 void TestWindow::windowSettings()
