@@ -16,9 +16,7 @@
 #include <cmath>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/resource.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -134,32 +132,6 @@ std::unique_ptr<Form1> showFormOn(const QString &device)
     if (!form->controls().MSComm1->PortOpen())
         return nullptr;
     return form;
-}
-
-PtyLine::PtyLine()
-{
-    char name[256] = {};
-    if (::openpty(&m_masterFd, &m_slaveFd, name, nullptr, nullptr) != 0) {
-        m_masterFd = m_slaveFd = -1;
-        return;
-    }
-    ::fcntl(m_masterFd, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slaveFd, F_SETFD, FD_CLOEXEC);
-    if (!makeRaw(m_masterFd) || !makeRaw(m_slaveFd)) {
-        ::close(m_masterFd);
-        ::close(m_slaveFd);
-        m_masterFd = m_slaveFd = -1;
-        return;
-    }
-    m_slavePath = QString::fromLocal8Bit(name);
-}
-
-PtyLine::~PtyLine()
-{
-    if (m_masterFd >= 0)
-        ::close(m_masterFd);
-    if (m_slaveFd >= 0)
-        ::close(m_slaveFd);
 }
 
 LineWriter::LineWriter(int fd, QByteArray bytes, int bytesPerSecond)

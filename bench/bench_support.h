@@ -1,7 +1,7 @@
 // Shared by the benchmarks: clocks, memory and statistics; the text they feed;
 // running a case in a process of its own; and, for those that drive the
-// program over a serial line, a pseudo-terminal whose far end is worked from
-// threads of their own with blocking calls, as a real board would.
+// program over a serial line (a PtyBoard made for threads), the far end
+// worked from threads of their own with blocking calls, as a real board would.
 #pragma once
 
 #include <QByteArray>
@@ -97,27 +97,6 @@ private:
     bool m_lines = false;
     int m_column = 0;
     qint64 m_count = 0;
-};
-
-// A pseudo-terminal pair in raw mode: the program opens slavePath(), the
-// benchmark works farEnd(), whose calls block. A descriptor of its own to the
-// slave side keeps the line up while the program has its port closed.
-class PtyLine
-{
-public:
-    PtyLine();
-    ~PtyLine();
-    PtyLine(const PtyLine &) = delete;
-    PtyLine &operator=(const PtyLine &) = delete;
-
-    bool isValid() const { return m_masterFd >= 0; }
-    QString slavePath() const { return m_slavePath; }
-    int farEnd() const { return m_masterFd; }
-
-private:
-    int m_masterFd = -1;
-    int m_slaveFd = -1;
-    QString m_slavePath;
 };
 
 // Form1 with COM1 on the given device, loaded and shown; null when COM1 did

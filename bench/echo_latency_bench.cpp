@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "bench_support.h"
 #include "controls/receive_view.h"
+#include "pty_board.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>
@@ -78,7 +79,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setFont(form1Font());
 
-    PtyLine line;
+    PtyBoard line(PtyBoard::FarEnd::ForThreads);
     if (!line.isValid()) {
         std::fprintf(stderr, "no pseudo-terminal\n");
         return 1;

@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "bench_support.h"
 #include "controls/receive_view.h"
+#include "pty_board.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>
@@ -47,7 +48,7 @@ bool endsTheStream(const ReceiveView &box)
 
 int runCase()
 {
-    PtyLine line;
+    PtyBoard line(PtyBoard::FarEnd::ForThreads);
     const std::unique_ptr<Form1> form = line.isValid() ? showFormOn(line.slavePath()) : nullptr;
     if (!form)
         return 1;

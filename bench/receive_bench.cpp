@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "bench_support.h"
 #include "controls/receive_view.h"
+#include "pty_board.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>
@@ -76,7 +77,7 @@ Run feed(const Form1Controls &c, int farEnd, const QByteArray &bytes)
 
 int runCase(qsizetype held, const QByteArray &shape)
 {
-    PtyLine line;
+    PtyBoard line(PtyBoard::FarEnd::ForThreads);
     if (!line.isValid())
         return 1;
     const std::unique_ptr<Form1> form = showFormOn(line.slavePath());

@@ -13,6 +13,7 @@
 // "qt.widgets.painting" log, and startup_probe, the same start-up steps
 // stamping the first exposure of each window itself.
 #include "bench_support.h"
+#include "pty_board.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -95,7 +96,7 @@ qint64 awaitedMoment(const Case &c, const QByteArray &line, qint64 arrival, qint
 
 void runOnce(Case &c, const QList<QByteArray> &ports, bool record)
 {
-    PtyLine line;
+    PtyBoard line(PtyBoard::FarEnd::ForThreads);
     int out[2];
     if (!line.isValid() || ::pipe(out) != 0) {
         ++c.failures;

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "bench_support.h"
 #include "controls/receive_view.h"
+#include "pty_board.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ constexpr int kTickMs = 1;
 
 int runCase()
 {
-    PtyLine line;
+    PtyBoard line(PtyBoard::FarEnd::ForThreads);
     const std::unique_ptr<Form1> form = line.isValid() ? showFormOn(line.slavePath()) : nullptr;
     if (!form)
         return 1;

@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "bench_support.h"
 #include "controls/receive_view.h"
+#include "pty_board.h"
 #include "serial/gbk.h"
 #include "serial/serial_port.h"
 
@@ -123,7 +124,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setFont(form1Font());
 
-    PtyLine line;
+    PtyBoard line(PtyBoard::FarEnd::ForThreads);
     const std::unique_ptr<Form1> form = line.isValid() ? showFormOn(line.slavePath()) : nullptr;
     if (!form) {
         std::fprintf(stderr, "COM1 not open\n");

@@ -47,7 +47,7 @@ bool spinEventLoopUntil(const std::function<bool()> &condition, int timeoutMs)
     return condition();
 }
 
-PtyBoard::PtyBoard(QObject *parent)
+PtyBoard::PtyBoard(FarEnd farEnd, QObject *parent)
     : QObject(parent)
 {
     char name[256] = {};
@@ -57,7 +57,7 @@ PtyBoard::PtyBoard(QObject *parent)
     }
     // Close-on-exec keeps helper processes the tests start from holding the
     // line open behind the board's back.
-    addFlags(m_masterFd, FD_CLOEXEC, O_NONBLOCK);
+    addFlags(m_masterFd, FD_CLOEXEC, farEnd == FarEnd::Board ? O_NONBLOCK : 0);
     addFlags(m_slaveFd, FD_CLOEXEC, 0);
     if (!makeRaw(m_masterFd) || !makeRaw(m_slaveFd)) {
         closeDescriptor(m_masterFd);
@@ -65,6 +65,8 @@ PtyBoard::PtyBoard(QObject *parent)
         return;
     }
     m_slavePath = QString::fromLocal8Bit(name);
+    if (farEnd == FarEnd::ForThreads)
+        return;
 
     m_readNotifier = new QSocketNotifier(m_masterFd, QSocketNotifier::Read, this);
     connect(m_readNotifier, &QSocketNotifier::activated, this, &PtyBoard::readFromLine);

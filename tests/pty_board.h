@@ -28,12 +28,18 @@ bool spinEventLoopUntil(const std::function<bool()> &condition, int timeoutMs = 
 // of its own to the slave side, so the line is not hung up while the program
 // has its port closed; hangUp() closes the master side, which the program
 // sees as the device going away. Everything runs in the thread's event loop.
+//
+// A benchmark that works the far end from threads of its own, with blocking
+// calls as a real board would, makes the board with FarEnd::ForThreads: it
+// then neither reads nor echoes, and farEnd() blocks.
 class PtyBoard : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit PtyBoard(QObject *parent = nullptr);
+    enum class FarEnd { Board, ForThreads };
+
+    explicit PtyBoard(FarEnd farEnd = FarEnd::Board, QObject *parent = nullptr);
     ~PtyBoard() override;
 
     // False when no pseudo-terminal could be created.
@@ -41,6 +47,8 @@ public:
 
     // The device the program opens, such as "/dev/pts/3".
     QString slavePath() const { return m_slavePath; }
+    // The master side, for FarEnd::ForThreads.
+    int farEnd() const { return m_masterFd; }
 
     // Whether the board sends back what it receives.
     void setEcho(bool echo) { m_echo = echo; }

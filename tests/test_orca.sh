@@ -101,44 +101,8 @@ a11y_enabled || fail "Orca did not switch accessibility on"
 grep -aq "SPEECH: Using speech server factory: speechdispatcherfactory" "$scratch/orca.log" ||
     fail "Orca is not speaking through speech-dispatcher"
 
-# The board: echoes every byte, and once $scratch/flood appears sends lines
-# of text as fast as the line takes them for a second.
-python3 - "$scratch" <<'BOARD' &
-import os, pty, select, sys, time, tty
-
-scratch = sys.argv[1]
-master, slave = pty.openpty()
-tty.setraw(master)
-tty.setraw(slave)
-parent = os.getppid()
-with open(scratch + "/pty.part", "w") as f:
-    f.write(os.ttyname(slave))
-os.rename(scratch + "/pty.part", scratch + "/pty")
-while os.getppid() == parent:
-    if os.path.exists(scratch + "/flood"):
-        os.remove(scratch + "/flood")
-        end, n = time.monotonic() + 1.0, 0
-        while time.monotonic() < end:
-            chunk = b"".join(b"line %04d of the flood\r\n" % (n + i) for i in range(20))
-            n += 20
-            os.write(master, chunk)
-            time.sleep(0.01)
-    if select.select([master], [], [], 0.05)[0]:
-        try:
-            data = os.read(master, 4096)
-            with open(scratch + "/line", "ab") as line:
-                line.write(data)
-            os.write(master, data)
-        except OSError:
-            pass
-BOARD
-echo_pid=$!
-for _ in $(seq 100); do
-    [ -f "$scratch/pty" ] && break
-    sleep 0.1
-done
-[ -f "$scratch/pty" ] || fail "no pseudo-terminal"
-pty=$(cat "$scratch/pty")
+# The board: echoes every byte, and streams lines of text on command.
+start_echoing_board
 : >"$scratch/line"
 export QT_QPA_PLATFORM=xcb
 unset QT_LINUX_ACCESSIBILITY_ALWAYS_ON
@@ -222,7 +186,7 @@ expect_said "the board's echo of G" "notification G."
 # A flood from the board: told in a few notices of a bounded length, each
 # saying how much came, not one notice a character.
 set_mark
-: >"$scratch/flood"
+board_command "$scratch" "stream 1"
 sleep 8
 flood=$(said | sed -n 's/^notification \(line 0.*\)$/\1/p')
 echo "the flood told as: $(echo "$flood" | tr '\n' '|')"

@@ -27,41 +27,14 @@ fail() {
 require_tools Xvfb xauth xdotool python3
 
 . tools/desktop_session.sh
-flood_pid=''
-trap '[ -z "$flood_pid" ] || kill "$flood_pid" 2>/dev/null || true; cleanup' EXIT
 use_own_folders
 
 # A board that sends numbered lines as fast as the line takes them and
 # discards what it receives. Leaves the terminal's name in $flood_pty.
 start_flooding_board() {
-    python3 - "$scratch/flood_pty" <<'EOF' &
-import os, pty, select, sys, tty
-
-master, slave = pty.openpty()
-tty.setraw(master)
-tty.setraw(slave)
-parent = os.getppid()
-with open(sys.argv[1] + ".part", "w") as f:
-    f.write(os.ttyname(slave))
-os.rename(sys.argv[1] + ".part", sys.argv[1])
-lines = b"".join(b"%08d flood of the line\r\n" % n for n in range(4096))
-while os.getppid() == parent:
-    readable, writable, _ = select.select([master], [master], [], 1.0)
-    try:
-        if readable:
-            os.read(master, 4096)
-        if writable:
-            os.write(master, lines)
-    except OSError:
-        pass
-EOF
-    flood_pid=$!
-    for _ in $(seq 100); do
-        [ -f "$scratch/flood_pty" ] && break
-        sleep 0.1
-    done
-    [ -f "$scratch/flood_pty" ] || fail "no pseudo-terminal for the flood"
-    flood_pty=$(cat "$scratch/flood_pty")
+    start_echoing_board "$scratch/flood"
+    flood_pty=$pty
+    board_command "$scratch/flood" pour
 }
 
 # Waits up to $1 seconds for a visible window named $2; its id goes to $window.

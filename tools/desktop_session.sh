@@ -52,34 +52,16 @@ start_xvfb() {
     xauth -q add "$DISPLAY" . "$cookie"
 }
 
-# Starts the other end of a pseudo-terminal: a board that echoes every byte.
-# Leaves the terminal's name in $pty and the board's pid in $echo_pid; what it
-# receives is added to FOLDER/line (FOLDER: $1, or $scratch), and FOLDER/pty
-# holds the terminal's name. Killed, it hangs the line up.
+# Starts the other end of a pseudo-terminal: a board that echoes every byte
+# (tools/pty_board.py). Leaves the terminal's name in $pty and the board's pid
+# in $echo_pid; what it receives is added to FOLDER/line (FOLDER: $1, or
+# $scratch), and FOLDER/control takes the board's commands (board_command).
+# Killed, it hangs the line up.
+pty_board_script=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/pty_board.py
 start_echoing_board() {
     local folder=${1:-$scratch}
     mkdir -p "$folder"
-    python3 - "$folder/pty" <<'EOF' &
-import os, pty, select, sys, tty
-
-master, slave = pty.openpty()
-tty.setraw(master)
-tty.setraw(slave)
-parent = os.getppid()
-with open(sys.argv[1] + ".part", "w") as f:
-    f.write(os.ttyname(slave))
-os.rename(sys.argv[1] + ".part", sys.argv[1])
-# Quits when the script that started it is gone.
-while os.getppid() == parent:
-    if select.select([master], [], [], 1.0)[0]:
-        try:
-            data = os.read(master, 4096)
-            with open(os.path.join(os.path.dirname(sys.argv[1]), "line"), "ab") as line:
-                line.write(data)
-            os.write(master, data)
-        except OSError:
-            pass
-EOF
+    python3 "$pty_board_script" "$folder" &
     echo_pid=$!
     for _ in $(seq 100); do
         [ -f "$folder/pty" ] && break
@@ -87,6 +69,11 @@ EOF
     done
     [ -f "$folder/pty" ] || fail "no pseudo-terminal"
     pty=$(cat "$folder/pty")
+}
+
+# Gives the board in FOLDER ($1) a command ($2): flood N, stream S, pour, hangup.
+board_command() {
+    printf '%s\n' "$2" >"$1/control"
 }
 
 # Starts "${@:2}" in the background, in a private mount namespace in which

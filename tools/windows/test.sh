@@ -6,7 +6,7 @@
 #  - the cross-built tests (build-windows/, CTest with wine as the emulator): the
 #    logic, and the serial line on a board behind COM3 that it hangs up;
 #  - the program unpacked from the ZIP, with COM1 and COM2 on echoing boards
-#    (tools/windows/pty_board.py): the status line, keys on the line with their
+#    (tools/pty_board.py): the status line, keys on the line with their
 #    codes shown, the echo shown, the relay and its lamp, clearing, a 1 MB flood
 #    arriving whole (with the processor time it took, printed), switching to
 #    COM2, the board hanging up and a new one in its place opened by itself,
@@ -263,7 +263,7 @@ click_at "$window" "${CLEAR_BUTTON[@]}"
 ticks_per_second=$(getconf CLK_TCK)
 cpu_before=$(wine_cpu_ticks) program_before=$(process_ticks "$program_pid")
 flood_started=$SECONDS
-board_command com1 "flood $FLOOD_BYTES"
+board_command "$scratch/com1" "flood $FLOOD_BYTES"
 deadline=$((SECONDS + 120))
 while [ ! -f "$scratch/com1/flood.done" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.5; done
 # Then until the program has had a second and a half with next to nothing to
@@ -325,7 +325,7 @@ type_key C 43 com2
 check "nothing more reached the COM1 board" test "$(board_line com1 | wc -w)" -eq 6
 choose_port Up
 check_status "串口COM1$OPENED"
-board_command com1 hangup
+board_command "$scratch/com1" hangup
 check_status "串口COM1已断开！"
 shoot "$window" hung-up-wine.png
 

@@ -69,24 +69,14 @@ map_ports() {
     done
 }
 
-# Starts an echoing board (pty_board.py) in the folder $scratch/$1, and leaves
-# its pseudo-terminal's name in the variable named $1_pty.
+# Starts an echoing board (tools/desktop_session.sh, tools/pty_board.py) in
+# the folder $scratch/$1, and leaves its pseudo-terminal's name in the
+# variable named $1_pty.
 start_board() {
-    local dir=$scratch/$1
-    mkdir -p "$dir"
-    python3 tools/windows/pty_board.py "$dir" &
-    board_pids+=("$!")
-    for _ in $(seq 100); do
-        [ -f "$dir/pty" ] && break
-        sleep 0.1
-    done
-    [ -f "$dir/pty" ] || fail "board $1 did not start"
-    printf -v "$1_pty" '%s' "$(cat "$dir/pty")"
-}
-
-# Sends a command line to board $1 (see pty_board.py).
-board_command() {
-    printf '%s\n' "$2" >"$scratch/$1/control"
+    start_echoing_board "$scratch/$1"
+    board_pids+=("$echo_pid")
+    echo_pid=''
+    printf -v "$1_pty" '%s' "$pty"
 }
 
 # The bytes board $1 has received, as lower-case hexadecimal pairs.

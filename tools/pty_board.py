@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""An echoing board on a pseudo-terminal, for tools/windows/test.sh.
+"""The echoing board on a pseudo-terminal that the shell-driven tests use
+(tools/desktop_session.sh, tools/windows/test.sh).
 
     pty_board.py DIR
 
@@ -7,16 +8,24 @@ Opens a pseudo-terminal, writes its name to DIR/pty, and echoes every byte
 that arrives, appending it to DIR/line as well. Commands, one a line, are read
 from the FIFO DIR/control:
 
-    flood N   sends N bytes of numbered GBK text lines (DIR/flood holds a copy),
-              then writes DIR/flood.done
-    hangup    closes the board's end, as a board unplugged does, and quits
+    flood N     sends N bytes of numbered GBK text lines (DIR/flood holds a
+                copy), then writes DIR/flood.done
+    stream S    sends lines "line 0000 of the flood" for S seconds, 20 of them
+                every 10 ms
+    pour        from now on echoes nothing and sends numbered lines as fast as
+                the line takes them
+    hangup      closes the board's end, as a board unplugged does, and quits
 
-Quits by itself when the process that started it is gone.
+Quits by itself when the process that started it is gone, and on SIGTERM
+(which hangs the line up too). One thread only: a read of the board's end is
+never under way while something else closes it, so closing it always hangs
+the line up.
 """
 import os
 import pty
 import select
 import sys
+import time
 import tty
 
 
@@ -35,6 +44,17 @@ def flood_text(size):
     return b"".join(lines) + b"." * (size - total)
 
 
+def stream(master, seconds):
+    end, number = time.monotonic() + seconds, 0
+    while time.monotonic() < end:
+        os.write(master, b"".join(b"line %04d of the flood\r\n" % (number + i) for i in range(20)))
+        number += 20
+        time.sleep(0.01)
+
+
+POURED = b"".join(b"%08d flood of the line\r\n" % n for n in range(4096))
+
+
 def main():
     folder = sys.argv[1]
     master, slave = pty.openpty()
@@ -51,8 +71,9 @@ def main():
     line = open(os.path.join(folder, "line"), "ab", buffering=0)
     pending = b""
     commands = b""
+    pouring = False
     while os.getppid() == parent:
-        writers = [master] if pending else []
+        writers = [master] if pending or pouring else []
         readable, writable, _ = select.select([master, control], writers, [], 0.5)
         if master in readable:
             try:
@@ -61,11 +82,17 @@ def main():
                 data = b""  # the other side is not open (yet)
             if data:
                 line.write(data)
-                pending += data
-        if master in writable and pending:
+                if not pouring:
+                    pending += data
+        if master in writable:
             try:
-                written = os.write(master, pending[:4096])
-                pending = pending[written:]
+                if pouring:
+                    os.write(master, POURED)
+                else:
+                    written = os.write(master, pending[:4096])
+                    pending = pending[written:]
+            except BlockingIOError:
+                pass
             except OSError:
                 pending = b""
         if control in readable:
@@ -78,11 +105,15 @@ def main():
                     with open(os.path.join(folder, "flood"), "wb") as f:
                         f.write(text)
                     # The board blocks while the other side holds the line back.
-                    os.set_blocking(master, True)
                     view = memoryview(text)
                     while view:
                         view = view[os.write(master, view[:65536]):]
                     open(os.path.join(folder, "flood.done"), "w").close()
+                elif words[:1] == ["stream"]:
+                    stream(master, float(words[1]))
+                elif words[:1] == ["pour"]:
+                    pouring, pending = True, b""
+                    os.set_blocking(master, False)
                 elif words[:1] == ["hangup"]:
                     os.close(master)
                     os.close(slave)
