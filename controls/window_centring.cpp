@@ -32,8 +32,13 @@ WindowCentring::WindowCentring(QWidget *window, std::function<QPoint()> centre)
 {
     m_frameWait.setInterval(kFrameCheckMs);
     connect(&m_frameWait, &QTimer::timeout, this, &WindowCentring::placeOnceFramed);
-    if (clientPlacesWindows())
-        window->installEventFilter(this);
+    if (!clientPlacesWindows())
+        return;
+    window->installEventFilter(this);
+    // The window manager is asked for the frame as soon as the window exists,
+    // so that its answer is there by the time the window is shown.
+    window->winId();
+    WindowManager::requestFrame(window->windowHandle());
 }
 
 bool WindowCentring::clientPlacesWindows()
@@ -43,13 +48,15 @@ bool WindowCentring::clientPlacesWindows()
 
 bool WindowCentring::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window && event->type() == QEvent::Show && !m_shown) {
+    if (watched == m_window && event->type() == QEvent::WinIdChange && !m_shown) {
+        WindowManager::requestFrame(m_window->windowHandle()); // made anew
+    } else if (watched == m_window && event->type() == QEvent::Show && !m_shown) {
         // Not mapped yet: placed with the frame the window manager is going
-        // to give it, if it says so now, or with what Qt knows of it.
+        // to give it, if it has answered by now, or with what Qt knows of it.
         m_shown = true;
         m_window->winId();
         QWindow *handle = m_window->windowHandle();
-        m_placedWith = WindowManager::frameBeforeMapping(handle);
+        m_placedWith = WindowManager::frame(handle);
         place(m_placedWith.value_or(qtFrame(m_window)));
         handle->installEventFilter(this);
     } else if (watched == m_window->windowHandle() && event->type() == QEvent::Expose

@@ -1,8 +1,9 @@
 // Centres a top-level window, frame included, on a point. On X11 the frame is
-// asked of the window manager before the window is mapped, where it answers
-// that request (mutter, metacity, xfwm4, openbox), so the window appears
-// where it belongs; where it does not (KWin), the window is placed again as
-// soon as the window manager has said what frame it put round it. On Wayland
+// asked of the window manager as soon as the window exists, where it answers
+// that request (mutter, metacity, xfwm4, openbox), so that the window appears
+// where it belongs; where it does not (KWin), or its answer has not come by
+// the time the window is shown, the window is placed again as soon as the
+// window manager has said what frame it put round it. On Wayland
 // a client cannot place itself, so the compositor's placement is left alone.
 #pragma once
 

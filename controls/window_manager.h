@@ -1,7 +1,7 @@
 // What the X11 window manager says of itself and of the frame it puts round
 // a window, asked of it directly (EWMH), before the window is mapped where it
-// can answer. Elsewhere (Windows, Wayland) there is nothing to ask: every
-// function answers "unknown".
+// can answer; nothing waits for an answer. Elsewhere (Windows, Wayland)
+// there is nothing to ask: every function answers "unknown".
 #pragma once
 
 #include <QMargins>
@@ -17,11 +17,11 @@ namespace WindowManager {
 // "Openbox", ...), or an empty string.
 QString name();
 
-// The frame the window manager is going to put round window, which is not
-// mapped yet: asked for with _NET_REQUEST_FRAME_EXTENTS where the window
-// manager takes that request, and waited for a short while. Nothing where it
-// does not (KWin) or does not answer in time.
-std::optional<QMargins> frameBeforeMapping(QWindow *window);
+// Asks for the frame the window manager is going to put round window, which
+// is not mapped yet (_NET_REQUEST_FRAME_EXTENTS), where the window manager
+// takes that request (not KWin); returns at once. The answer, when it has
+// come, is what frame() reads.
+void requestFrame(QWindow *window);
 
 // The frame round window as the window manager last set it
 // (_NET_FRAME_EXTENTS), or nothing while it has not.

@@ -6,10 +6,7 @@ QString WindowManager::name()
     return {};
 }
 
-std::optional<QMargins> WindowManager::frameBeforeMapping(QWindow *)
-{
-    return std::nullopt;
-}
+void WindowManager::requestFrame(QWindow *) { }
 
 std::optional<QMargins> WindowManager::frame(QWindow *)
 {

@@ -1,8 +1,8 @@
-// Asking the X11 window manager through the EWMH properties and messages.
+// Asking the X11 window manager through the EWMH properties and messages,
+// never waiting for its answer: only reading what it has said.
 #include "controls/window_manager.h"
 
 #include <QGuiApplication>
-#include <QThread>
 #include <QWindow>
 
 #include <xcb/xcb.h>
@@ -13,11 +13,6 @@
 #include <memory>
 
 namespace {
-
-// Long enough for a window manager's answer on a busy machine; short enough
-// not to hold up the window when none comes.
-constexpr int kAnswerWaitMs = 300;
-constexpr int kPollMs = 5;
 
 struct FreeDeleter
 {
@@ -102,12 +97,12 @@ QString WindowManager::name()
                              xcb_get_property_value_length(reply.get()));
 }
 
-std::optional<QMargins> WindowManager::frameBeforeMapping(QWindow *window)
+void WindowManager::requestFrame(QWindow *window)
 {
     xcb_connection_t *c = connection();
-    if (!c || supportingWindow(c) == XCB_WINDOW_NONE
+    if (!c || !window || supportingWindow(c) == XCB_WINDOW_NONE
         || !supports(c, atom(c, "_NET_REQUEST_FRAME_EXTENTS")))
-        return std::nullopt;
+        return;
     const auto id = static_cast<xcb_window_t>(window->winId());
     xcb_client_message_event_t request {};
     request.response_type = XCB_CLIENT_MESSAGE;
@@ -118,12 +113,6 @@ std::optional<QMargins> WindowManager::frameBeforeMapping(QWindow *window)
                    XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char *>(&request));
     xcb_flush(c);
-    for (int waited = 0; waited < kAnswerWaitMs; waited += kPollMs) {
-        if (const auto extents = frameExtents(c, id))
-            return extents;
-        QThread::msleep(kPollMs);
-    }
-    return std::nullopt;
 }
 
 std::optional<QMargins> WindowManager::frame(QWindow *window)
