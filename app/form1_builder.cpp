@@ -148,7 +148,7 @@ void checkComplete(const Form1Controls &form, const QList<const void *> &filled)
     std::vector<bool> covered(sizeof form, false);
     const auto cover = [&](const void *member) {
         const auto offset = std::size_t(static_cast<const char *>(member) - start);
-        for (std::size_t i = offset; i < offset + sizeof(QObject *) && i < covered.size(); ++i)
+        for (std::size_t i = offset; i < offset + sizeof(void *) && i < covered.size(); ++i)
             covered[i] = true;
     };
     cover(&form.Form1);
