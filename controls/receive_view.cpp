@@ -7,6 +7,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <utility>
+
 namespace {
 
 // Room between the frame and the text on every side.
@@ -50,12 +52,32 @@ void ReceiveView::appendText(QStringView text)
     ensureLayout();
     const qsizetype changedLine = m_lines.lineCount() - 1;
     m_lines.append(text);
-    if (textChangedHasReceivers())
-        emit textChanged(0, text.size());
+    if (textChangedHasReceivers()) {
+        // Told once a pass: a signal per character would cost the listeners
+        // (a screen reader's) more than the append itself.
+        m_appendedUntold += text.size();
+        if (!m_appendedNoticeQueued) {
+            m_appendedNoticeQueued = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_appendedNoticeQueued = false;
+                    tellAppended();
+                },
+                Qt::QueuedConnection);
+        }
+    }
     if (m_lines.length() > m_maximumCharacters)
         dropOldestText();
     else if (!m_repaintRequested && changedLine < m_firstLine + m_linesInView)
         requestRepaint(); // the layout is current: measured above
+}
+
+void ReceiveView::tellAppended()
+{
+    const qsizetype appended = std::exchange(m_appendedUntold, 0);
+    if (appended > 0)
+        emit textChanged(0, appended);
 }
 
 // One update() per paint: further appends before the paint add nothing to it.
@@ -69,6 +91,7 @@ void ReceiveView::requestRepaint()
 
 void ReceiveView::clear()
 {
+    tellAppended(); // before what is removed, as it came before
     const qsizetype removed = m_lines.length();
     if (removed > 0)
         emit textAboutToBeRemoved(removed);
@@ -92,6 +115,7 @@ void ReceiveView::setMaximumCharacters(qsizetype count)
 // that many characters.
 void ReceiveView::dropOldestText()
 {
+    tellAppended(); // before what is removed, as it came before
     qsizetype removedLines = 0;
     const qsizetype excess = m_lines.length() - m_maximumCharacters;
     emit textAboutToBeRemoved(m_lines.frontCut(excess + m_maximumCharacters / 8));

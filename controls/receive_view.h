@@ -67,9 +67,10 @@ signals:
     // Before characters are dropped from the start (all of them on clear()),
     // while they can still be read.
     void textAboutToBeRemoved(qsizetype fromFront);
-    // After every change: removedFromFront characters dropped from the start
-    // (all of them on clear()), then appended characters added at the end.
-    // Emitted only while something is connected to it.
+    // After a change: removedFromFront characters dropped from the start (all
+    // of them on clear()), at once; or appended characters added at the end,
+    // told together once the event-loop pass that added them is done (or
+    // just before a removal). Emitted only while something is connected.
     void textChanged(qsizetype removedFromFront, qsizetype appended);
 
 public slots:
@@ -110,6 +111,7 @@ private:
     QRect textRect() const;
     qsizetype linesInView() const; // including a partly visible last one
     void dropOldestText();
+    void tellAppended();
     bool textChangedHasReceivers() const
     {
         return m_receiversChanged ? lookUpTextChangedReceivers() : m_textChangedConnected;
@@ -139,6 +141,8 @@ private:
     QBasicTimer m_blinkTimer;
     bool m_cursorShown = false;
     bool m_selectingWithMouse = false;
+    qsizetype m_appendedUntold = 0; // appended since the last textChanged
+    bool m_appendedNoticeQueued = false;
     mutable bool m_receiversChanged = true; // textChanged's receivers to look up
     mutable bool m_textChangedConnected = false;
 };
