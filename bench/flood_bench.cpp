@@ -25,7 +25,8 @@ constexpr qint64 kTotalBytes = 200 * 1000 * 1000;
 constexpr int kChunkBytes = 64 * 1024;
 constexpr int kRounds = 3; // processes
 constexpr double kMostPeakRssMiB = 100;
-constexpr double kMostStallMs = 10;
+constexpr double kMostStallMs = 10; // a 1 ms timer's wait, the machine's load included
+constexpr double kMostPassMs = 5; // one pass of the event loop, the program's own work
 constexpr int kTickMs = 1;
 constexpr qsizetype kCompareChunkBytes = 1024 * 1024;
 
@@ -155,8 +156,8 @@ int main(int argc, char *argv[])
         verdict(allIntact && !stallMs.empty()));
     std::printf("%s  longest event-loop stall under %.0f ms (median of the worst %.2f ms)\n",
                 verdict(median(stallMs) < kMostStallMs), kMostStallMs, median(stallMs));
-    std::printf("%s  longest run of the program's own work between two ticks under %.0f ms "
+    std::printf("%s  longest run of the program's own work between two ticks at most %.0f ms "
                 "(median %.2f ms)\n",
-                verdict(median(busyMs) < kMostStallMs), kMostStallMs, median(busyMs));
+                verdict(median(busyMs) <= kMostPassMs), kMostPassMs, median(busyMs));
     return 0;
 }
