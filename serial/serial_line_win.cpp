@@ -20,6 +20,11 @@ namespace {
 // The driver's own queues, as most serial programs ask for them.
 constexpr DWORD kDriverInputBytes = 1024;
 constexpr DWORD kDriverOutputBytes = 512;
+// XON and XOFF (DC1 and DC3), and when a driver would send them: with a
+// quarter of its input queue left free or filled.
+constexpr char kXon = 0x11;
+constexpr char kXoff = 0x13;
+constexpr WORD kFlowLimitBytes = kDriverInputBytes / 4;
 // Longest wait, in all, for cancelled reads and writes to end when closing.
 constexpr qint64 kCancelWaitMs = 250;
 
@@ -69,7 +74,16 @@ BYTE stopBitsCode(LineSettings::StopBits stopBits)
 }
 
 // 9600,N,8,1 and the like, no flow control, DTR and RTS raised as a POSIX
-// system raises them on opening.
+// system raises them on opening. Every field the line depends on is set here
+// rather than kept from what the driver reported:
+// - QSerialPort keeps the driver's XonChar and XoffChar; some virtual and USB
+//   drivers report the two equal, and SetCommState then refuses the whole DCB.
+//   Here they are always DC1 and DC3, with limits inside the input queue.
+// - QSerialPort lowers DTR and RTS unless they are handshake lines; here they
+//   are raised, as on Linux, since boards powered or enabled by them (and
+//   adapters that light a lamp on DTR) would otherwise stay dark.
+// - fAbortOnError stays off, as in QSerialPort: a line error (framing,
+//   parity, overrun, break) must not stop every later read and write.
 void applySettings(DCB &dcb, const LineSettings &settings)
 {
     dcb.BaudRate = DWORD(settings.baudRate);
@@ -89,6 +103,10 @@ void applySettings(DCB &dcb, const LineSettings &settings)
     dcb.fNull = FALSE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     dcb.fAbortOnError = FALSE;
+    dcb.XonChar = kXon;
+    dcb.XoffChar = kXoff;
+    dcb.XonLim = kFlowLimitBytes;
+    dcb.XoffLim = kFlowLimitBytes;
 }
 
 // What an overlapped operation lends the system until the operation has
@@ -219,8 +237,11 @@ void SerialLine::open(int portNumber, const QString &device, const LineSettings 
     // All timeouts zero: a read waits until it has every byte it asked for,
     // so a read of one byte stays under way until something arrives.
     COMMTIMEOUTS timeouts {};
-    bool set =
-        ::SetupComm(handle, kDriverInputBytes, kDriverOutputBytes) && ::GetCommState(handle, &dcb);
+    // The queue sizes are a recommendation the driver may turn down (USB and
+    // virtual ports often do); the port works with the driver's own, so
+    // nothing depends on the answer. QSerialPort does not ask at all.
+    ::SetupComm(handle, kDriverInputBytes, kDriverOutputBytes);
+    bool set = ::GetCommState(handle, &dcb) != FALSE;
     if (set) {
         applySettings(dcb, settings);
         set = ::SetCommState(handle, &dcb) && ::SetCommTimeouts(handle, &timeouts);

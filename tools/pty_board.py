@@ -14,6 +14,9 @@ from the FIFO DIR/control:
                 every 10 ms
     pour        from now on echoes nothing and sends numbered lines as fast as
                 the line takes them
+    chars [A B] sets the line's XON and XOFF characters to the hexadecimal
+                bytes A and B when given, then writes what they are now to
+                DIR/chars ("11 13"): what the port's driver reports and is told
     hangup      closes the board's end, as a board unplugged does, and quits
 
 Quits by itself when the process that started it is gone, and on SIGTERM
@@ -25,6 +28,7 @@ import os
 import pty
 import select
 import sys
+import termios
 import time
 import tty
 
@@ -114,6 +118,17 @@ def main():
                 elif words[:1] == ["pour"]:
                     pouring, pending = True, b""
                     os.set_blocking(master, False)
+                elif words[:1] == ["chars"]:
+                    attributes = termios.tcgetattr(slave)
+                    if len(words) == 3:
+                        attributes[6][termios.VSTART] = bytes([int(words[1], 16)])
+                        attributes[6][termios.VSTOP] = bytes([int(words[2], 16)])
+                        termios.tcsetattr(slave, termios.TCSANOW, attributes)
+                        attributes = termios.tcgetattr(slave)
+                    now = attributes[6][termios.VSTART] + attributes[6][termios.VSTOP]
+                    with open(os.path.join(folder, "chars.part"), "w") as f:
+                        f.write(now.hex(" "))
+                    os.rename(os.path.join(folder, "chars.part"), os.path.join(folder, "chars"))
                 elif words[:1] == ["hangup"]:
                     os.close(master)
                     os.close(slave)

@@ -84,6 +84,18 @@ board_line() {
     od -An -v -tx1 "$scratch/$1/line" 2>/dev/null | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'
 }
 
+# The XON and XOFF characters of board $1's line as hexadecimal pairs ("11 13"),
+# after setting them to the pair $2 when given.
+board_chars() {
+    rm -f "$scratch/$1/chars"
+    board_command "$scratch/$1" "chars ${2:-}"
+    for _ in $(seq 50); do
+        [ -f "$scratch/$1/chars" ] && break
+        sleep 0.1
+    done
+    cat "$scratch/$1/chars" 2>/dev/null
+}
+
 # Starts the Windows program $1 under wine with the given environment
 # additions (NAME=VALUE ...), its output in $scratch/program.log.
 start_program() {
