@@ -51,6 +51,8 @@ void Form1::connectHandlers()
     const Form1Controls &c = m_controls;
     connect(c.comdk, &PortList::activated, this, [this] { portSelection(m_controls, m_module1); });
     connect(c.comdk, &PortList::listAboutToOpen, this, [this] { refreshPortTooltips(m_controls); });
+    connect(c.comdk, &PortList::toolTipAboutToShow, this,
+            [this] { refreshPortTooltips(m_controls); });
     connect(c.MSComm1, &MSComm::portLost, this, [this] { portLost(m_controls, m_module1); });
     connect(c.MSComm1, &MSComm::portReturned, this,
             [this] { portReturned(m_controls, m_module1); });

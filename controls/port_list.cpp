@@ -1,6 +1,7 @@
 // The port list comdk.
 #include "controls/port_list.h"
 
+#include <QEvent>
 #include <QLineEdit>
 
 PortList::PortList(QWidget *parent)
@@ -26,4 +27,11 @@ void PortList::showPopup()
 {
     emit listAboutToOpen();
     QComboBox::showPopup();
+}
+
+bool PortList::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip)
+        emit toolTipAboutToShow();
+    return QComboBox::event(event);
 }

@@ -16,4 +16,9 @@ public:
 signals:
     // The list is about to drop down (its item tooltips can be refreshed).
     void listAboutToOpen();
+    // The list's own tooltip is about to show (and can be refreshed).
+    void toolTipAboutToShow();
+
+protected:
+    bool event(QEvent *event) override;
 };

@@ -3,6 +3,7 @@
 #include "fixture.h"
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QTest>
 
 #include <fcntl.h>
@@ -25,6 +26,8 @@ private slots:
     void choosingAPortEndsTheWaitForTheLostOne_data();
     void choosingAPortEndsTheWaitForTheLostOne();
     void itemsNameTheirDevices();
+    void portsAboveTheListAreExplained_data();
+    void portsAboveTheListAreExplained();
 };
 
 void TestPortOpening::startupWithCom1Present()
@@ -252,6 +255,42 @@ void TestPortOpening::itemsNameTheirDevices()
     const QString none = list->itemData(1, Qt::ToolTipRole).toString();
     QVERIFY(!none.isEmpty() && !none.startsWith(QLatin1String("/dev")));
     list->hidePopup();
+}
+
+void TestPortOpening::portsAboveTheListAreExplained_data()
+{
+    QTest::addColumn<QList<int>>("boards");
+    QTest::addColumn<QString>("named"); // what COM12 leads to; empty: nothing
+    QTest::addColumn<QStringList>("told"); // parts of the list's tooltip
+
+    QTest::newRow("none above COM8") << QList<int> {1, 8} << QString() << QStringList();
+    QTest::newRow("a device numbered COM9")
+        << QList<int> {1, 9} << QString() << QStringList {"COM9（/dev/", "重新启动本程序"};
+    QTest::newRow("COM12 named by the system")
+        << QList<int> {} << QStringLiteral("COM12")
+        << QStringList {"COM12不在列表中", "设备管理器 › 端口（COM 和 LPT） › 该端口 › 属性 › "
+                                           "端口设置 › 高级 › COM 端口号"};
+}
+
+// The list's own tooltip says how to bring a port above COM8 into it.
+void TestPortOpening::portsAboveTheListAreExplained()
+{
+    QFETCH(QList<int>, boards);
+    QFETCH(QString, named);
+    QFETCH(QStringList, told);
+    FormFixture f(boards);
+    if (!named.isEmpty())
+        f.setDevice(12, named);
+    f.form.showCentred();
+    PortList *list = f.c.comdk;
+    const QPoint at = list->rect().center();
+    QHelpEvent help(QEvent::ToolTip, at, list->mapToGlobal(at));
+    QApplication::sendEvent(list, &help);
+    const QString shown = shownToolTip(list->toolTip());
+    QCOMPARE(shown.isEmpty(), told.isEmpty());
+    for (const QString &part : told)
+        QVERIFY2(shown.contains(part), qPrintable(shown));
+    QCOMPARE(list->accessibleDescription(), shown);
 }
 
 QTEST_MAIN(TestPortOpening)

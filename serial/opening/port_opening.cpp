@@ -55,7 +55,21 @@ const QString kReasonHungUp = QStringLiteral("%1的线路已挂断。");
 const QString kItemManufacturer = QStringLiteral("制造商：%1");
 const QString kItemSerialNumber = QStringLiteral("序列号：%1");
 
+// Ports the list cannot choose, in the list's own tooltip: Windows gives each
+// port its number, which Device Manager changes; this program numbers the
+// others in the order it finds them.
+const QString kHighPortsNamedBySystem = QStringLiteral(
+    "%1不在列表中，本程序只能使用COM1到COM8。请在设备管理器 › 端口（COM 和 LPT） › "
+    "该端口 › 属性 › 端口设置 › 高级 › COM 端口号 中为它选一个1到8的编号，然后重新选择该串口。");
+const QString kHighPortsNumbered =
+    QStringLiteral("%1不在列表中，本程序只能使用COM1到COM8。串口设备按出现的先后编号："
+                   "拔下暂时不用的串口设备，再重新启动本程序，它就会得到1到8之间的编号。");
+const QString kHighPortSeparator = QStringLiteral("、");
+const QString kHighPortDevice = QStringLiteral("%1（%2）");
+
 constexpr int kHighestPort = 8;
+// COM256, the highest number Windows gives a port.
+constexpr int kHighestPortNumber = 256;
 
 void openingSequence(MSComm &comm, quint8 portNo)
 {
@@ -203,6 +217,29 @@ QString itemTooltip(const SerialDevice &device)
     return lines.join(QLatin1Char('\n'));
 }
 
+// What the list's own tooltip says of the ports above COM8 among devices
+// (element n - 1 is COMn); empty when there are none.
+QString highPortsHint(const QList<SerialDevice> &devices)
+{
+    QStringList named;
+    bool namedBySystem = true;
+    for (qsizetype i = kHighestPort; i < devices.size(); ++i) {
+        const SerialDevice &device = devices.at(i);
+        if (device.location.isEmpty())
+            continue;
+        const QString port = kPortPrefix + QString::number(i + 1);
+        // Where the system's own name is COMn, the description says what it is.
+        const bool systemName = device.location.compare(port, Qt::CaseInsensitive) == 0;
+        namedBySystem = namedBySystem && systemName;
+        const QString what = systemName ? device.description : device.location;
+        named.append(what.isEmpty() ? port : kHighPortDevice.arg(port, what));
+    }
+    if (named.isEmpty())
+        return {};
+    const QString &hint = namedBySystem ? kHighPortsNamedBySystem : kHighPortsNumbered;
+    return hint.arg(named.join(kHighPortSeparator));
+}
+
 // The list index as the unsigned 8-bit port number it becomes, or nothing
 // when it does not fit.
 std::optional<quint8> toPortByte(int value)
@@ -282,8 +319,11 @@ void portReturned(const Form1Controls &form, const Module1 &state)
 
 void refreshPortTooltips(const Form1Controls &form)
 {
-    // One survey of the system for the whole list.
-    const QList<SerialDevice> devices = form.MSComm1->locator().devices(form.comdk->count());
-    for (int i = 0; i < form.comdk->count(); ++i)
+    // One survey of the system for the whole list and the ports above it.
+    const QList<SerialDevice> devices = form.MSComm1->locator().devices(kHighestPortNumber);
+    for (int i = 0; i < form.comdk->count() && i < devices.size(); ++i)
         form.comdk->setItemData(i, plainToolTip(itemTooltip(devices.at(i))), Qt::ToolTipRole);
+    const QString hint = highPortsHint(devices);
+    form.comdk->setToolTip(plainToolTip(hint));
+    form.comdk->setAccessibleDescription(hint);
 }

@@ -19,5 +19,6 @@ void portLost(const Form1Controls &form, const Module1 &state);
 // without a word while it is not yet ready to be opened.
 void portReturned(const Form1Controls &form, const Module1 &state);
 
-// Names the device each item of comdk stands for, in the item's tooltip.
+// Names the device each item of comdk stands for, in the item's tooltip, and
+// in comdk's own tooltip how to bring a port numbered above COM8 into the list.
 void refreshPortTooltips(const Form1Controls &form);
