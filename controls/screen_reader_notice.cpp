@@ -66,8 +66,7 @@ void ScreenReaderNotice::say(const QString &text)
     m_text = text;
     if (!QAccessible::isActive() || text.isEmpty())
         return;
-    QAccessibleEvent shown(this, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
+    present();
 }
 
 void ScreenReaderNotice::sayIfChanged(const QString &text)

@@ -1,6 +1,6 @@
 // A notice for screen readers: an accessible object in the notification role,
-// which Orca speaks as it shows whatever has the keyboard focus, so that a
-// change away from the focus (an echo, the status line, the lamp) is heard.
+// which Orca, Narrator and NVDA speak whatever has the keyboard focus, so that
+// a change away from the focus (an echo, the status line, the lamp) is heard.
 #pragma once
 
 #include <QObject>
@@ -35,6 +35,9 @@ protected:
 
 private:
     void sayWanted();
+    // Raises the event on which the platform's screen readers speak the
+    // notice's text (screen_reader_notice_unix.cpp, _win.cpp).
+    void present();
 
     QPointer<QWidget> m_owner;
     QString m_text; // what the notice holds now

@@ -1,0 +1,11 @@
+// A notice presented over AT-SPI: Orca speaks a notification as it is shown.
+#include "controls/screen_reader_notice.h"
+
+#include <QAccessible>
+#include <QWidget> // for the header's owner()
+
+void ScreenReaderNotice::present()
+{
+    QAccessibleEvent shown(this, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+}
