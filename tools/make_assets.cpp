@@ -1,5 +1,9 @@
 // Draws the window icon into assets/ (icon.png, icon.ico, icon.svg). The lamps
 // and the computer are drawn by the program itself (controls/drawings.h).
+// icon.ico is the program file's and the installer's icon: the window's own
+// 32 x 32, 256-colour picture, and the same drawing at every other size
+// Windows asks for (16 to 256 pixels, for 100 % to 300 % and large views).
+#include <QBuffer>
 #include <QByteArray>
 #include <QColor>
 #include <QCoreApplication>
@@ -16,12 +20,14 @@
 #include <QPointF>
 #include <QRadialGradient>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTextStream>
 #include <QVector>
 #include <QtMath>
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -66,6 +72,9 @@ QString polygon(const QVector<QPointF> &points)
 // ---------------------------------------------------------------------------
 
 constexpr int IconSize = 32;
+// The sizes Explorer, the taskbar, the title bar and Alt+Tab ask for at the
+// usual scales; 32 is the window's own picture.
+constexpr int kIcoSizes[] = {16, 20, 24, 32, 40, 48, 64, 96, 256};
 
 // The icon's geometry, shared by the bitmap and the scalable drawing.
 struct IconShape
@@ -100,14 +109,16 @@ struct IconShape
     }
 };
 
-QImage renderIcon()
+// The icon drawn size pixels square (its shapes are laid out for 32).
+QImage renderIcon(int size = IconSize)
 {
     const IconShape s;
-    QImage image(IconSize, IconSize, QImage::Format_RGB32);
+    QImage image(size, size, QImage::Format_RGB32);
     image.fill(s.frame);
 
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(size) / IconSize, qreal(size) / IconSize);
 
     QLinearGradient tile(s.tile.topLeft(), s.tile.bottomLeft());
     tile.setColorAt(0, s.tileTop);
@@ -266,10 +277,27 @@ QVector<QRgb> buildPalette(const QImage &image, int maxColors)
     return palette;
 }
 
-// Builds an ICO file holding one 8-bit indexed picture: the directory, one entry, and a
-// bottom-up device-independent bitmap of twice the height whose second half, the 1-bit mask,
-// is all zero because the icon is fully opaque.
-QByteArray icoBytes(const QImage &indexed)
+// One picture of an ICO file: its bytes (a device-independent bitmap of twice
+// the height, whose second half is the 1-bit mask, or a PNG file) and what the
+// directory says of it.
+struct IcoImage
+{
+    int size;
+    int colourCount; // 0: more than 255
+    int bitCount;
+    QByteArray bytes;
+};
+
+// The mask rows: zero everywhere, so every pixel is shown (the icon is fully opaque).
+void writeOpaqueMask(QDataStream &ds, int width, int height)
+{
+    const int andStride = ((width + 31) / 32) * 4;
+    for (int i = 0; i < andStride * height; ++i)
+        ds << quint8(0);
+}
+
+// An 8-bit indexed picture as a bottom-up bitmap with its palette.
+IcoImage indexedIcoImage(const QImage &indexed)
 {
     const int width = indexed.width();
     const int height = indexed.height();
@@ -278,18 +306,10 @@ QByteArray icoBytes(const QImage &indexed)
     const int paletteSize = 256;
     const quint32 headerSize = 40;
     const quint32 imageSize = xorStride * height + andStride * height;
-    const quint32 resourceSize = headerSize + paletteSize * 4 + imageSize;
-    const quint32 directorySize = 6 + 16;
 
     QByteArray bytes;
     QDataStream ds(&bytes, QIODevice::WriteOnly);
     ds.setByteOrder(QDataStream::LittleEndian);
-
-    // ICONDIR
-    ds << quint16(0) << quint16(1) << quint16(1);
-    // ICONDIRENTRY: width and height 0 would mean 256; a colour count of 0 means 256 colours.
-    ds << quint8(width) << quint8(height) << quint8(0) << quint8(0);
-    ds << quint16(1) << quint16(8) << resourceSize << directorySize;
     // BITMAPINFOHEADER: the height counts the colour rows and the mask rows.
     ds << headerSize << qint32(width) << qint32(height * 2) << quint16(1) << quint16(8)
        << quint32(0) << imageSize << qint32(0) << qint32(0) << quint32(paletteSize) << quint32(0);
@@ -305,12 +325,79 @@ QByteArray icoBytes(const QImage &indexed)
         for (int x = 0; x < xorStride; ++x)
             ds << quint8(x < width ? line[x] : 0);
     }
-    // Mask rows: zero everywhere, so every pixel is shown.
-    for (int i = 0; i < andStride * height; ++i)
-        ds << quint8(0);
+    writeOpaqueMask(ds, width, height);
+    return {width, 0, 8, bytes};
+}
 
-    Q_ASSERT(bytes.size() == int(directorySize + resourceSize));
+// A picture in 32-bit colour as a bottom-up bitmap, alpha opaque.
+IcoImage trueColourIcoImage(const QImage &image)
+{
+    const int width = image.width();
+    const int height = image.height();
+    const int andStride = ((width + 31) / 32) * 4;
+    const quint32 headerSize = 40;
+    const quint32 imageSize = width * 4 * height + andStride * height;
+
+    QByteArray bytes;
+    QDataStream ds(&bytes, QIODevice::WriteOnly);
+    ds.setByteOrder(QDataStream::LittleEndian);
+    ds << headerSize << qint32(width) << qint32(height * 2) << quint16(1) << quint16(32)
+       << quint32(0) << imageSize << qint32(0) << qint32(0) << quint32(0) << quint32(0);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = image.pixel(x, y);
+            ds << quint8(qBlue(c)) << quint8(qGreen(c)) << quint8(qRed(c)) << quint8(255);
+        }
+    }
+    writeOpaqueMask(ds, width, height);
+    return {width, 0, 32, bytes};
+}
+
+// The 256-pixel picture as PNG, as Windows Vista and later read it: a bitmap
+// of that size would take a quarter of a megabyte.
+IcoImage pngIcoImage(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "png");
+    return {image.width(), 0, 32, bytes};
+}
+
+// The ICO file: the directory, one entry per picture, then the pictures.
+QByteArray icoBytes(const QList<IcoImage> &images)
+{
+    QByteArray bytes;
+    QDataStream ds(&bytes, QIODevice::WriteOnly);
+    ds.setByteOrder(QDataStream::LittleEndian);
+    // ICONDIR
+    ds << quint16(0) << quint16(1) << quint16(images.size());
+    quint32 offset = 6 + 16 * quint32(images.size());
+    for (const IcoImage &image : images) {
+        // ICONDIRENTRY: width and height 0 mean 256; a colour count of 0 means
+        // more than 255 colours.
+        const quint8 side = image.size >= 256 ? 0 : quint8(image.size);
+        ds << side << side << quint8(image.colourCount) << quint8(0);
+        ds << quint16(1) << quint16(image.bitCount) << quint32(image.bytes.size()) << offset;
+        offset += quint32(image.bytes.size());
+    }
+    for (const IcoImage &image : images)
+        ds.writeRawData(image.bytes.constData(), int(image.bytes.size()));
+    Q_ASSERT(bytes.size() == int(offset));
     return bytes;
+}
+
+// Every picture of the ICO file, the window's own first.
+QList<IcoImage> icoImages(const QImage &indexed)
+{
+    QList<IcoImage> images {indexedIcoImage(indexed)};
+    for (const int size : kIcoSizes) {
+        if (size == IconSize)
+            continue;
+        const QImage drawn = renderIcon(size);
+        images.append(size >= 256 ? pngIcoImage(drawn) : trueColourIcoImage(drawn));
+    }
+    return images;
 }
 
 // ---------------------------------------------------------------------------
@@ -333,6 +420,36 @@ bool checkImage(const QString &path, const QSize &size, bool mustBeOpaque = fals
     if (mustBeOpaque)
         out() << ", " << seeThrough << " pixels not opaque";
     out() << (ok ? " ok" : " WRONG") << Qt::endl;
+    return ok;
+}
+
+// Every size Windows asks for is in the ICO file, each picture whole and
+// opaque, the 32-pixel one the window's own picture.
+bool checkIco(const QString &path, const QImage &windowIcon)
+{
+    QImageReader reader(path, "ico");
+    QList<int> sizes;
+    bool ok = reader.imageCount() == int(std::size(kIcoSizes));
+    for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+        const QImage image = reader.read();
+        bool opaque = !image.isNull();
+        for (int y = 0; opaque && y < image.height(); ++y)
+            for (int x = 0; opaque && x < image.width(); ++x)
+                opaque = qAlpha(image.pixel(x, y)) == 255;
+        ok = ok && opaque && image.width() == image.height();
+        sizes.append(image.width());
+        if (image.width() == IconSize)
+            ok = ok
+                 && image.convertToFormat(QImage::Format_RGB32)
+                        == windowIcon.convertToFormat(QImage::Format_RGB32);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    ok = ok && std::equal(sizes.cbegin(), sizes.cend(), std::cbegin(kIcoSizes));
+    QStringList named;
+    for (const int size : sizes)
+        named.append(QString::number(size));
+    out() << "check: " << path << ": " << named.join(QLatin1Char(' ')) << " pixels"
+          << (ok ? " ok" : " WRONG") << Qt::endl;
     return ok;
 }
 
@@ -399,8 +516,8 @@ int main(int argc, char *argv[])
     ok = checkImage(pngPath, QSize(IconSize, IconSize), true) && ok;
 
     const QString icoPath = dir.filePath(QStringLiteral("icon.ico"));
-    ok = writeFile(icoPath, icoBytes(indexed)) && ok;
-    ok = checkImage(icoPath, QSize(IconSize, IconSize), true) && ok;
+    ok = writeFile(icoPath, icoBytes(icoImages(indexed))) && ok;
+    ok = checkIco(icoPath, indexed) && ok;
 
     const QString iconSvgPath = dir.filePath(QStringLiteral("icon.svg"));
     ok = writeFile(iconSvgPath, iconSvg().toUtf8()) && ok;

@@ -2,7 +2,8 @@
 # Tests the Windows build under wine; prints "N passed, M failed" last and exits non-zero on any failure.
 #
 # Needs the packages of tools/windows/build.sh, which it does not run. Checks:
-#  - the ZIP: its files, every DLL they import present or Windows' own, the version resource;
+#  - the ZIP: its files, every DLL they import present or Windows' own, the version resource,
+#    the manifest, the program's and the installer's icons in every size;
 #  - the cross-built tests (build-windows/, CTest with wine as the emulator): the
 #    logic, and the serial line on a board behind COM3 that it hangs up;
 #  - the program unpacked from the ZIP, with COM1 and COM2 on echoing boards
@@ -45,7 +46,7 @@ if [ "${1:-}" != --in-sandbox ]; then
     fi
     . tools/packages.sh
     ensure_packages wine wine64 xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
-        openbox python3 unzip binutils-mingw-w64-x86-64 cmake
+        openbox python3 unzip binutils-mingw-w64-x86-64 cmake icoutils
     userns=()
     [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
     exec unshare --mount "${userns[@]}" "$0" --in-sandbox "$zip" "$setup"
@@ -142,6 +143,26 @@ version_resource() {
         && grep -q 'RT_GROUP_ICON' <<<"$rc"
 }
 check "rs232test.exe has its icon and version $version in Chinese and English" version_resource
+# The manifest: Windows 10 and 11, the user's own rights, per-monitor scaling
+# as Qt sets it itself.
+manifest() {
+    local xml
+    xml=$(wrestool -x -t24 "$app/rs232test.exe" 2>/dev/null) || return 1
+    grep -q '<requestedExecutionLevel level="asInvoker"' <<<"$xml" \
+        && grep -q 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"' <<<"$xml" \
+        && grep -q '<dpiAwareness[^>]*>PerMonitorV2</dpiAwareness>' <<<"$xml"
+}
+check "rs232test.exe's manifest: Windows 10/11, asInvoker, per-monitor DPI awareness v2" manifest
+# The icon sizes of an executable's first icon, in pixels, in order.
+icon_sizes() {
+    wrestool -x -t14 "$1" 2>/dev/null >"$scratch/icon.ico" || return 1
+    icotool -l "$scratch/icon.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' '
+}
+readonly ICON_SIZES='16 20 24 32 40 48 64 96 256 '
+for exe in "$app/rs232test.exe" "$setup"; do
+    sizes=$(icon_sizes "$exe")
+    check "${exe##*/}'s icon in every size Windows asks for (${sizes% })" test "$sizes" = "$ICON_SIZES"
+done
 
 echo "== wine prefix, X server, boards"
 start_wine_prefix || fail "wineboot --init"
