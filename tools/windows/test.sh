@@ -13,6 +13,9 @@
 #    arriving whole (with the processor time it took, printed), switching to
 #    COM2, the board hanging up and a new one in its place opened by itself,
 #    closing the window;
+#  - a German Windows (code page 1252), the program in C:\测试 目录, the
+#    display at 150 %: the window 1.5 times its size, 中 sent as D6 D0 and
+#    shown as -10544 and D6D0H, the status line, the lamp;
 #  - the warning box when COM1 does not exist;
 #  - the installer run silently (/S), the installed program starting, the uninstaller.
 # Controls are read the way a user would copy them: a click, Ctrl+A, Ctrl+C,
@@ -147,7 +150,7 @@ check "rs232test.exe has its icon and version $version in Chinese and English" v
 # as Qt sets it itself.
 manifest() {
     local xml
-    xml=$(wrestool -x -t24 "$app/rs232test.exe" 2>/dev/null) || return 1
+    xml=$(wrestool -x --raw -t24 "$app/rs232test.exe" 2>/dev/null) || return 1
     grep -q '<requestedExecutionLevel level="asInvoker"' <<<"$xml" \
         && grep -q 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"' <<<"$xml" \
         && grep -q '<dpiAwareness[^>]*>PerMonitorV2</dpiAwareness>' <<<"$xml"
@@ -374,6 +377,69 @@ for _ in $(seq 50); do
 done
 check "closing the window ends the program" test "$ended" = yes
 stop_wine
+
+echo "== a European Windows, a folder with Chinese and a space, the display at 150 %"
+# German: ANSI code page 1252, not 936. Wine takes Windows' locale from the
+# Unix one, made here in a folder of the run's own.
+mkdir -p "$scratch/locales"
+localedef -i de_DE -f UTF-8 "$scratch/locales/de_DE.UTF-8" 2>/dev/null
+european=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 LOCPATH="$scratch/locales")
+code_page=$(env "${european[@]}" wine reg query \
+    'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null \
+    | awk '$1 == "ACP" {print $3}')
+check "wine runs as a German Windows (ANSI code page $code_page, not 936)" test "$code_page" = 1252
+# 144 dots per inch, what Windows' "150 %" is, read by wine when it starts.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+wineserver --wait
+far_folder="$WINEPREFIX/drive_c/测试 目录"
+mkdir -p "$far_folder"
+cp -r "$app" "$far_folder/rs232test"
+start_board com5
+map_ports "COM1=$com5_pty"
+start_program 'C:\测试 目录\rs232test\rs232test.exe' "${european[@]}"
+if wait_for_window "$TITLE" 60; then
+    pass "the program starts from C:\测试 目录\rs232test"
+    # Positions of scale 1 in the window's pixels at 1.5.
+    at_scale() { echo $(($1 * 3 / 2)) $(($2 * 3 / 2)); }
+    window_size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+    check "the window at 150 % is 1.5 times its size: $window_size (794x548)" \
+        test "$window_size" = 794x548
+    # shellcheck disable=SC2046 # two numbers
+    if expect_text "$window" $(at_scale "${STATUS_BOX[@]}") "串口COM1$OPENED"; then
+        pass "status line at 150 %: \"$copied\""
+    else
+        not_ok "status line at 150 %: \"$copied\", not \"串口COM1$OPENED\""
+    fi
+    # shellcheck disable=SC2046
+    click_at "$window" $(at_scale "${SEND_BOX[@]}")
+    map_key U4E2D
+    xdotool type --delay 200 中
+    deadline=$((SECONDS + 10))
+    while [ "$(board_line com5)" != "d6 d0" ] && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.2; done
+    check "中 typed on a German Windows: the board has received \"$(board_line com5)\" (d6 d0)" \
+        test "$(board_line com5)" = "d6 d0"
+    # shellcheck disable=SC2046
+    for box in "-10544 $(at_scale "${DECIMAL_BOX[@]}")" "D6D0H $(at_scale "${HEX_BOX[@]}")"; do
+        read -r wanted x y <<<"$box"
+        if expect_text "$window" "$x" "$y" "$wanted"; then
+            pass "code box at 150 % shows \"$wanted\""
+        else
+            not_ok "code box at 150 % shows \"$copied\", not \"$wanted\""
+        fi
+    done
+    window_x=$(xwininfo -id "$window" | awk '/Absolute upper-left X:/ {print $4}')
+    window_y=$(xwininfo -id "$window" | awk '/Absolute upper-left Y:/ {print $4}')
+    # shellcheck disable=SC2046
+    read -r lamp_x lamp_y <<<"$(at_scale "${LAMP[0]}" "${LAMP[1]}")"
+    scaled_lamp=$(lamp_colour $((window_x + lamp_x)) $((window_y + lamp_y)) 25 24)
+    check "lamp at 150 %: $scaled_lamp (green)" test "$scaled_lamp" = green
+    shoot "$window" window-wine-150.png
+else
+    not_ok "no window from C:\测试 目录 at 150 % within 60 s"
+fi
+stop_wine
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1
+wineserver --wait
 
 echo "== COM1 missing"
 map_ports "COM2=$com2_pty"
