@@ -17,7 +17,10 @@
 #    display at 150 %: the window 1.5 times its size, 中 sent as D6 D0 and
 #    shown as -10544 and D6D0H, the status line, the lamp;
 #  - the warning box when COM1 does not exist;
-#  - the installer run silently (/S), the installed program starting, the uninstaller.
+#  - the installer run silently (/S): over an older version's installation
+#    (packed by CPack from the same build), which it replaces; the installed
+#    program starting; setup and the uninstaller refusing while it runs; the
+#    uninstaller.
 # Controls are read the way a user would copy them: a click, Ctrl+A, Ctrl+C,
 # then the X clipboard (wine shares it); lamps by the colour of their pixels.
 #
@@ -49,7 +52,7 @@ if [ "${1:-}" != --in-sandbox ]; then
     fi
     . tools/packages.sh
     ensure_packages wine wine64 xvfb xauth xdotool xclip x11-utils x11-xserver-utils imagemagick \
-        openbox python3 unzip binutils-mingw-w64-x86-64 cmake icoutils
+        openbox python3 unzip binutils-mingw-w64-x86-64 cmake icoutils nsis
     userns=()
     [ "$(id -u)" -eq 0 ] || userns=(--map-root-user)
     exec unshare --mount "${userns[@]}" "$0" --in-sandbox "$zip" "$setup"
@@ -465,12 +468,68 @@ stop_wine
 echo "== the installer: $setup ($(stat -c %s "$setup") bytes)"
 start_board com3
 map_ports "COM1=$com3_pty"
-wine "$setup" /S >"$scratch/setup.log" 2>&1
-setup_status=$?
-wineserver --wait
 installed="$WINEPREFIX/drive_c/Program Files/rs232test"
 start_menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$TITLE"
-check "silent install (/S) ends with status 0" test "$setup_status" -eq 0
+readonly UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\rs232test'
+
+# Runs setup or an uninstaller ("$@") under wine, its status left in $status;
+# one that waits for an answer nobody gives is ended after two minutes (124).
+run_setup() {
+    timeout 120 wine "$@" >>"$scratch/setup.log" 2>&1
+    status=$?
+}
+registered_version() {
+    wine reg query "$UNINSTALL_KEY" /v DisplayVersion 2>/dev/null | tr -d '\r' \
+        | awk '$1 == "DisplayVersion" {print $3}'
+}
+registered() {
+    wine reg query "$UNINSTALL_KEY" /v UninstallString >/dev/null 2>&1
+}
+
+# An older version's installer, packed by CPack from the same build without
+# building anything: the files of the ZIP, and a folder the current version
+# does not have.
+readonly OLD_VERSION=0.9.0
+mkdir -p "$scratch/old-only/notes"
+echo "Only in $OLD_VERSION." >"$scratch/old-only/notes/old.txt"
+cpack -G NSIS -C Release --config "$BUILD_DIR/CPackConfig.cmake" -B "$scratch/old-setup" \
+    -D CPACK_PACKAGE_VERSION=$OLD_VERSION -D CPACK_PACKAGE_FILE_NAME=rs232test-$OLD_VERSION-win64 \
+    -D "CPACK_NSIS_PACKAGE_NAME=$TITLE $OLD_VERSION" -D CPACK_INSTALL_CMAKE_PROJECTS= \
+    -D "CPACK_INSTALLED_DIRECTORIES=$app;.;$scratch/old-only;." >"$scratch/cpack-old.log" 2>&1
+old_setup=$scratch/old-setup/rs232test-$OLD_VERSION-win64-setup.exe
+[ -f "$old_setup" ] || { sed 's/^/   | /' "$scratch/cpack-old.log"; fail "no $OLD_VERSION installer"; }
+run_setup "$old_setup" /S
+wineserver --wait
+old_installed() {
+    [ "$status" -eq 0 ] && [ "$(registered_version)" = "$OLD_VERSION" ] \
+        && [ -s "$installed/notes/old.txt" ] && [ -s "$installed/rs232test.exe" ]
+}
+check "version $OLD_VERSION installed (/S) with its notes/old.txt" old_installed
+
+run_setup "$setup" /S
+wineserver --wait
+check "silent install (/S) of $version over $OLD_VERSION ends with status 0" test "$status" -eq 0
+check "the Apps entry gives version $version" test "$(registered_version)" = "$version"
+# Every entry of the programs list, in the 64-bit and the 32-bit registry.
+apps_entries() {
+    local view
+    for view in Software Software\\Wow6432Node; do
+        wine reg export "HKLM\\$view\\Microsoft\\Windows\\CurrentVersion\\Uninstall" \
+            "Z:$scratch/apps.reg" /y >/dev/null 2>&1 || continue
+        iconv -f UTF-16 -t UTF-8 "$scratch/apps.reg" | tr -d '\r' | grep -c "^\"DisplayName\"=\"$TITLE\"\$"
+    done | awk '{n += $1} END {print n + 0}'
+}
+apps=$(apps_entries)
+check "one entry for the program in Windows' programs list ($apps)" test "$apps" -eq 1
+# The program's shortcuts in every Start menu of the prefix: one to start it, one to remove it.
+shortcuts() {
+    find "$WINEPREFIX/drive_c" -path '*/Start Menu/*' -iname "*$TITLE*.lnk" -printf '%f\n'
+}
+one_shortcut() {
+    [ "$(shortcuts | grep -cx "$TITLE.lnk")" -eq 1 ] && [ "$(shortcuts | wc -l)" -eq 2 ]
+}
+check "one Start-menu shortcut to the program, one to its uninstaller" one_shortcut
+check "no file of $OLD_VERSION left: notes/ gone" test ! -e "$installed/notes"
 installed_files() {
     local file
     for file in rs232test.exe Qt6Widgets.dll platforms/qwindows.dll Uninstall.exe LICENSE.txt; do
@@ -479,11 +538,8 @@ installed_files() {
 }
 check "installed into Program Files with the uninstaller" installed_files
 check "Start-menu entry" test -s "$start_menu/$TITLE.lnk"
-registered() {
-    wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\rs232test' \
-        /v UninstallString >/dev/null 2>&1
-}
 check "registered with Windows' programs list" registered
+
 start_program "$installed/rs232test.exe"
 if wait_for_window "$TITLE" 60; then
     pass "the installed program starts"
@@ -491,8 +547,30 @@ if wait_for_window "$TITLE" 60; then
 else
     not_ok "the installed program shows no window within 60 s"
 fi
+# Every installed file with its inode, change time and size: replaced,
+# rewritten, added or removed, one of them differs.
+installed_state() {
+    find "$installed" -printf '%P %i %C@ %s\n' | sort
+}
+before=$(installed_state)
+unchanged() {
+    [ "$status" -ne 0 ] && [ "$status" -ne 124 ] && [ "$(installed_state)" = "$before" ] \
+        && [ "$(registered_version)" = "$version" ]
+}
+run_setup "$setup" /S
+check "setup (/S) while the program runs: status $status, not 0, and nothing changed" unchanged
+# In place (_?=), so that the status is the uninstaller's own: started as it
+# is, it hands over to a copy of itself in the temporary folder and returns 0
+# at once. It reads _?= to the end of the command line, unquoted, and wine
+# quotes an argument that holds a space: the folder in two arguments gives
+# the same command line.
+run_setup "$installed/Uninstall.exe" /S '_?=C:\Program' 'Files\rs232test'
+check "the uninstaller (/S) while the program runs: status $status, not 0, and nothing changed" \
+    unchanged
+check "the program still runs" kill -0 "$program_pid"
 stop_wine
-wine "$installed/Uninstall.exe" /S >/dev/null 2>&1
+
+run_setup "$installed/Uninstall.exe" /S
 wineserver --wait
 uninstalled() {
     [ ! -e "$installed/rs232test.exe" ] && [ ! -e "$installed/Qt6Core.dll" ] \
