@@ -389,7 +389,7 @@ localedef -i de_DE -f UTF-8 "$scratch/locales/de_DE.UTF-8" 2>/dev/null
 european=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 LOCPATH="$scratch/locales")
 code_page=$(env "${european[@]}" wine reg query \
     'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null \
-    | awk '$1 == "ACP" {print $3}')
+    | tr -d '\r' | awk '$1 == "ACP" {print $3}')
 check "wine runs as a German Windows (ANSI code page $code_page, not 936)" test "$code_page" = 1252
 # 144 dots per inch, what Windows' "150 %" is, read by wine when it starts.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
