@@ -61,6 +61,11 @@ ScreenReaderNotice::ScreenReaderNotice(QWidget *owner, const QString &said)
     owner->window()->installEventFilter(this);
 }
 
+QWidget *ScreenReaderNotice::owner() const
+{
+    return m_owner;
+}
+
 void ScreenReaderNotice::say(const QString &text)
 {
     m_text = text;

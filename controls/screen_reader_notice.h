@@ -28,7 +28,7 @@ public:
     void sayIfChanged(const QString &text);
 
     QString text() const { return m_text; }
-    QWidget *owner() const { return m_owner; }
+    QWidget *owner() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -6,7 +6,6 @@
 #include "controls/screen_reader_notice.h"
 
 #include <QAccessible>
-#include <QWidget> // for the header's owner()
 
 void ScreenReaderNotice::present()
 {
