@@ -15,8 +15,10 @@
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <linux/perf_event.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -65,6 +67,32 @@ long peakRssKiB()
     rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// getrusage() would also count the pages the system backs on request.
+PageFaultCounter::PageFaultCounter()
+{
+    perf_event_attr attributes {};
+    attributes.size = sizeof attributes;
+    attributes.type = PERF_TYPE_SOFTWARE;
+    attributes.config = PERF_COUNT_SW_PAGE_FAULTS_MIN;
+    attributes.exclude_kernel = 1;
+    attributes.exclude_hv = 1;
+    m_fd = int(::syscall(SYS_perf_event_open, &attributes, 0, -1, -1, PERF_FLAG_FD_CLOEXEC));
+}
+
+PageFaultCounter::~PageFaultCounter()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+long PageFaultCounter::count() const
+{
+    quint64 value = 0;
+    if (m_fd < 0 || ::read(m_fd, &value, sizeof value) != sizeof value)
+        return 0;
+    return long(value);
 }
 
 double median(std::vector<double> values)

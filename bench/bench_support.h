@@ -26,6 +26,23 @@ qint64 threadCpuNs();
 qint64 processCpuNs();
 // Peak resident memory of this process so far, in KiB.
 long peakRssKiB();
+// Page faults the calling thread takes from now on that need no disk, each
+// an exception taken when memory is first touched; pages the program asks the
+// system to back in advance are not among them. Counts nothing (isValid()
+// false) where the system offers no such counter.
+class PageFaultCounter
+{
+public:
+    PageFaultCounter();
+    ~PageFaultCounter();
+    PageFaultCounter(const PageFaultCounter &) = delete;
+    PageFaultCounter &operator=(const PageFaultCounter &) = delete;
+    bool isValid() const { return m_fd >= 0; }
+    long count() const;
+
+private:
+    int m_fd = -1;
+};
 
 double median(std::vector<double> values);
 // The p-th percentile (0 to 100) by nearest rank.

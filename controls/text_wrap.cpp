@@ -120,7 +120,7 @@ void WrappedText::append(QStringView text)
 void WrappedText::startBlock()
 {
     if (m_spareBlocks.empty()) {
-        m_blocks.emplace_back(new char16_t[kBlockCharacters]);
+        m_blocks.push_back(newTextBlock(kBlockCharacters));
     } else {
         m_blocks.push_back(std::move(m_spareBlocks.back()));
         m_spareBlocks.pop_back();

@@ -3,6 +3,8 @@
 // and dropping the oldest text costs what is dropped, not what is kept.
 #pragma once
 
+#include "controls/text_blocks.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QList>
@@ -128,9 +130,9 @@ private:
     // The text in blocks of kBlockCharacters. Characters are counted from the
     // first one held since clear(): those held now are m_start to m_end, and
     // m_blocks.front() is block number m_firstBlock, the one holding m_start.
-    std::deque<std::unique_ptr<char16_t[]>> m_blocks;
+    std::deque<TextBlock> m_blocks;
     // Blocks dropped from the front, to be used again at the end.
-    std::vector<std::unique_ptr<char16_t[]>> m_spareBlocks;
+    std::vector<TextBlock> m_spareBlocks;
     qint64 m_firstBlock = 0;
     qint64 m_start = 0;
     qint64 m_end = 0;
